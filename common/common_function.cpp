@@ -1,0 +1,243 @@
+#include "common_function.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <unistd.h>
+
+#include "global_def_var.h"
+
+ZTOption g_options[] = {{"-d", 0}, {"-sys", 0}, {nullptr, 0}};
+
+void parse_commandline(int argc, char** argv)
+{
+    if (argc < 2 || !argv)
+        return;
+    for (int i = 1; i < argc; ++i) {
+        if (!argv[i])
+            continue;
+        for (ZTOption* opt = g_options; opt->text; ++opt) {
+            if (strcmp(argv[i], opt->text) == 0)
+                opt->flag = 1;
+        }
+    }
+}
+
+namespace {
+
+const int kSearchRows = 20;
+const int kFieldLen = 260;
+
+// Single-quotes a word for /bin/sh so a path can never become a command.
+std::string shellQuote(const char* text)
+{
+    std::string out("'");
+    for (const char* p = text; *p; ++p) {
+        if (*p == '\'')
+            out += "'\\''";
+        else
+            out += *p;
+    }
+    out += '\'';
+    return out;
+}
+
+}  // namespace
+
+bool findpid_selfProcess(int32_t* pid, const char* programPath)
+{
+    if (!pid || !programPath || !*programPath)
+        return false;
+    std::string command = "ps -eo pid,pcpu,vsz,rss,args|grep " + shellQuote(programPath);
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe)
+        return false;
+
+    // Kept as the five columns of the ps output; only the first 20 matches are
+    // stored, later ones still count and may hold the oldest pid.
+    char columns[5][kSearchRows][kFieldLen];
+    int rows = 0;
+    long firstPid = -1;
+    long smallestPid = -1;
+    const size_t pathLen = strlen(programPath);
+    char line[4096];
+    while (fgets(line, sizeof(line), pipe)) {
+        size_t len = strlen(line);
+        bool truncated = len > 0 && line[len - 1] != '\n' && !feof(pipe);
+        if (truncated) {
+            // Skip the rest of an overlong line so it does not become a row of its own.
+            int c;
+            while ((c = fgetc(pipe)) != EOF && c != '\n') {
+            }
+        }
+        char f[5][kFieldLen];
+        if (sscanf(line, "%259s %259s %259s %259s %259s", f[0], f[1], f[2], f[3], f[4]) != 5)
+            continue;
+        if (strncmp(f[4], programPath, pathLen) != 0)
+            continue;
+        char* end = nullptr;
+        long value = strtol(f[0], &end, 10);
+        if (!end || *end != '\0' || value <= 0)
+            continue;
+        if (rows < kSearchRows) {
+            for (int c = 0; c < 5; ++c)
+                memcpy(columns[c][rows], f[c], kFieldLen);
+        }
+        if (firstPid < 0)
+            firstPid = value;
+        if (smallestPid < 0 || value < smallestPid)
+            smallestPid = value;
+        ++rows;
+    }
+    pclose(pipe);
+    if (rows < 2)
+        return false;
+    if (firstPid == static_cast<long>(getpid()))
+        return false;
+    *pid = static_cast<int32_t>(smallestPid);
+    return true;
+}
+
+int min(int a, int b)
+{
+    return b < a ? b : a;
+}
+
+char* formatLabelName(char* label, int size)
+{
+    if (!label || size <= 0)
+        return label;
+    int i = size - 1;
+    while (i >= 0 && label[i] == ' ') {
+        label[i] = '\0';
+        --i;
+    }
+    if (label[size - 1] == '\0') {
+        int zeros = 0;
+        for (int j = size - 1; j >= 0 && label[j] == '\0'; --j)
+            ++zeros;
+        zeros &= ~1;
+        memset(label + size - zeros, ' ', static_cast<size_t>(zeros));
+    }
+    return label;
+}
+
+DWORD GetPinDegree(const char* pin)
+{
+    if (!pin || strlen(pin) != 8)
+        return ZT_PIN_DEGREE_WEAK;
+    bool upper = false, lower = false, digit = false;
+    for (const char* p = pin; *p; ++p) {
+        if (*p >= 'A' && *p <= 'Z')
+            upper = true;
+        else if (*p >= 'a' && *p <= 'z')
+            lower = true;
+        else if (*p >= '0' && *p <= '9')
+            digit = true;
+    }
+    if (upper && lower && digit)
+        return ZT_PIN_DEGREE_STRONG;
+    if (digit && (upper != lower))
+        return ZT_PIN_DEGREE_MEDIUM;
+    return ZT_PIN_DEGREE_WEAK;
+}
+
+bool getOSversion_Linux(char* text, unsigned long size)
+{
+    if (!text || size == 0)
+        return false;
+    size_t used = strnlen(text, size);
+    if (used == size) {
+        text[size - 1] = '\0';
+        used = size - 1;
+    }
+    FILE* file = fopen(g_szOsIssueFile, "r");
+    if (file) {
+        char piece[4096];
+        size_t got;
+        while ((got = fread(piece, 1, sizeof(piece), file)) > 0 && used + 1 < size) {
+            size_t take = got < size - 1 - used ? got : size - 1 - used;
+            memcpy(text + used, piece, take);
+            used += take;
+            text[used] = '\0';
+        }
+        fclose(file);
+    }
+    // The issue file's escapes (\n, \l) and its line end are cut off.
+    for (char* p = text; *p; ++p) {
+        if (*p == '\\' || *p == '\n') {
+            *p = '\0';
+            break;
+        }
+    }
+    return true;
+}
+
+DWORD GetOSLanguage(char* fileName)
+{
+    if (!fileName)
+        return ZT_ERR_INVALID_ARG;
+    std::string command = "cat " + shellQuote(g_szOsLanguageFile) + " 2>&1";
+    char last[4096] = {0};
+    FILE* pipe = popen(command.c_str(), "r");
+    if (pipe) {
+        char line[4096];
+        while (fgets(line, sizeof(line), pipe)) {
+            printf("+DEBUG: PlatformApi GetOSLanguage() line = %s \n", line);
+            memcpy(last, line, sizeof(last));
+        }
+        pclose(pipe);
+    }
+    const char* name = "1033.qm";
+    if (strncmp(last, "zh_CN", 5) == 0)
+        name = "2052.qm";
+    else if (strncmp(last, "zh_TW", 5) == 0)
+        name = "1028.qm";
+    snprintf(fileName, ZT_OS_LANGUAGE_FILE_LEN, "%s", name);
+    printf("+DEBUG: PlatformApi GetOSLanguage() szLanguageQMFileName = %s \n", fileName);
+    return 0;
+}
+
+namespace {
+
+// Text, version and time fields byte for byte; flags and counters by value
+// (zero extension one way, the low 32 bits the other).
+template <typename From, typename To>
+DWORD copyTokenInfo(const From* in, To* out)
+{
+    if (!in || !out)
+        return ZT_ERR_INVALID_ARG;
+    using Counter = decltype(out->flags);
+    memcpy(out->label, in->label, sizeof(in->label));
+    memcpy(out->manufacturerID, in->manufacturerID, sizeof(in->manufacturerID));
+    memcpy(out->model, in->model, sizeof(in->model));
+    memcpy(out->serialNumber, in->serialNumber, sizeof(in->serialNumber));
+    out->flags = static_cast<Counter>(in->flags);
+    out->ulMaxSessionCount = static_cast<Counter>(in->ulMaxSessionCount);
+    out->ulSessionCount = static_cast<Counter>(in->ulSessionCount);
+    out->ulMaxRwSessionCount = static_cast<Counter>(in->ulMaxRwSessionCount);
+    out->ulRwSessionCount = static_cast<Counter>(in->ulRwSessionCount);
+    out->ulMaxPinLen = static_cast<Counter>(in->ulMaxPinLen);
+    out->ulMinPinLen = static_cast<Counter>(in->ulMinPinLen);
+    out->ulTotalPublicMemory = static_cast<Counter>(in->ulTotalPublicMemory);
+    out->ulFreePublicMemory = static_cast<Counter>(in->ulFreePublicMemory);
+    out->ulTotalPrivateMemory = static_cast<Counter>(in->ulTotalPrivateMemory);
+    out->ulFreePrivateMemory = static_cast<Counter>(in->ulFreePrivateMemory);
+    out->hardwareVersion = in->hardwareVersion;
+    out->firmwareVersion = in->firmwareVersion;
+    memcpy(out->utcTime, in->utcTime, sizeof(in->utcTime));
+    return 0;
+}
+
+}  // namespace
+
+DWORD tokenInfoConvert32to64(const TokenInfo32* in, TokenInfo64* out)
+{
+    return copyTokenInfo(in, out);
+}
+
+DWORD tokenInfoConvert64to32(const TokenInfo64* in, TokenInfo32* out)
+{
+    return copyTokenInfo(in, out);
+}

@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Debian 12 packages needed to build, test and run the system (as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends \
+  build-essential cmake ninja-build pkg-config git \
+  qtbase5-dev qttools5-dev qttools5-dev-tools libqt5websockets5-dev libqt5svg5-dev \
+  libmbedtls-dev libusb-1.0-0-dev \
+  libgtest-dev googletest libbenchmark-dev \
+  umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-gi \
+  dbus dbus-daemon python3-dbus xvfb xauth \
+  openssl procps
