@@ -18,6 +18,7 @@ jobs="$(nproc)"
 cmake -S . -B "$build" -G Ninja \
   -DCMAKE_BUILD_TYPE=Debug \
   -DZVIT_SANITIZE=ON \
+  -DZVIT_BUILD_BENCHMARKS=ON \
   -DZVIT_FILES_ROOT="$build/root/" \
   -DZVIT_SKF_LIBRARY="$build/root/usr-lib/libtarnZVITSKF.so"
 cmake --build "$build" -j "$jobs"
