@@ -54,6 +54,12 @@ TestRoot::TestRoot(const Options& options)
         setIniValue(configPath(), "ZTTokenInfo", "CSPName", m_cspName);
     }
 
+    // The stand-in libraries loaded by this process follow the same root.
+    const char* env = getenv("ZVIT_FILES_ROOT");
+    m_hadEnvRoot = env != nullptr;
+    m_savedEnvRoot = env ? env : "";
+    setenv("ZVIT_FILES_ROOT", m_root.c_str(), 1);
+
     m_saved[0] = g_szFilesRoot;
     m_saved[1] = g_szLogBaseDir;
     m_saved[2] = g_szOsLanguageFile;
@@ -70,6 +76,10 @@ TestRoot::~TestRoot()
     setGlobal(g_szLogBaseDir, m_saved[1]);
     setGlobal(g_szOsLanguageFile, m_saved[2]);
     setGlobal(g_szOsIssueFile, m_saved[3]);
+    if (m_hadEnvRoot)
+        setenv("ZVIT_FILES_ROOT", m_savedEnvRoot.c_str(), 1);
+    else
+        unsetenv("ZVIT_FILES_ROOT");
     std::error_code ec;
     fs::remove_all(m_root, ec);
 }

@@ -28,6 +28,8 @@ private:
     std::string m_root;
     std::string m_cspName;
     std::string m_saved[4];
+    std::string m_savedEnvRoot;
+    bool m_hadEnvRoot = false;
 };
 
 // Plain-text helpers, independent of the code under test.
