@@ -20,7 +20,8 @@ cmake -S . -B "$build" -G Ninja \
   -DZVIT_SANITIZE=ON \
   -DZVIT_BUILD_BENCHMARKS=ON \
   -DZVIT_FILES_ROOT="$build/root/" \
-  -DZVIT_SKF_LIBRARY="$build/root/usr-lib/libtarnZVITSKF.so"
+  -DZVIT_SKF_LIBRARY="$build/root/usr-lib/libtarnZVITSKF.so" \
+  -DZVIT_SYSTEM_ROOT="$build/root/system/"
 cmake --build "$build" -j "$jobs"
 cd "$build"
 ctest --output-on-failure -j "$jobs" "$@"
