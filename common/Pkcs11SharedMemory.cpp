@@ -1,0 +1,147 @@
+#include "Pkcs11SharedMemory.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "ShareNames.h"
+#include "ZTLog.h"
+
+int g_handleShm = 0;
+void* g_pSharedMemory = nullptr;
+
+namespace {
+
+// Descriptor 0 means "none" to every caller, so a segment opened while stdin
+// is closed is moved to a higher descriptor instead of being lost.
+int avoidDescriptorZero(int fd)
+{
+    if (fd != 0)
+        return fd;
+    int moved = fcntl(fd, F_DUPFD_CLOEXEC, 1);
+    close(fd);
+    return moved;
+}
+
+void closeHandle()
+{
+    if (g_handleShm > 0)
+        close(g_handleShm);
+    g_handleShm = 0;
+}
+
+}  // namespace
+
+DWORD CreateSharedMemory()
+{
+    char name[ZT_PATH_LEN] = {0};
+    DWORD rv = GetP11ShmName(name);
+    if (rv != 0)
+        return rv;
+    closeHandle();
+    shm_unlink(name);
+    int fd = avoidDescriptorZero(shm_open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0777));
+    if (fd <= 0) {
+        ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SharedMemory", __LINE__, "shm_open(%s) failed, errno = %d", name, errno);
+        return ZT_ERR_NO_MEMORY;
+    }
+    fchmod(fd, 0777);
+    if (ftruncate(fd, ZT_P11_SHM_SIZE) != 0) {
+        // A segment of the wrong size would only be refused by everyone later.
+        close(fd);
+        shm_unlink(name);
+        return ZT_ERR_NO_MEMORY;
+    }
+    g_handleShm = fd;
+    return 0;
+}
+
+DWORD OpenSharedMemory()
+{
+    char name[ZT_PATH_LEN] = {0};
+    DWORD rv = GetP11ShmName(name);
+    if (rv != 0)
+        return rv;
+    closeHandle();
+    int fd = avoidDescriptorZero(shm_open(name, O_RDWR | O_CLOEXEC, 0777));
+    if (fd <= 0)
+        return 1;
+    g_handleShm = fd;
+    return 0;
+}
+
+DWORD AttachToSharedMemeory()
+{
+    if (g_handleShm == 0)
+        return ZT_ERR_INVALID_ARG;
+    // Mapping a shorter object would fault (SIGBUS) on the first access past
+    // its end; a longer one was not made by us. Either way it is not ours.
+    struct stat st {};
+    if (fstat(g_handleShm, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != ZT_P11_SHM_SIZE) {
+        ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SharedMemory", __LINE__,
+                        "AttachToSharedMemeory() refuses a segment of %ld bytes (expected %d)",
+                        static_cast<long>(st.st_size), ZT_P11_SHM_SIZE);
+        return ZT_ERR_NO_MEMORY;
+    }
+    DetachFromSharedMemory();
+    void* p = mmap(nullptr, ZT_P11_SHM_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, g_handleShm, 0);
+    if (p == MAP_FAILED)
+        return ZT_ERR_NO_MEMORY;
+    g_pSharedMemory = p;
+    return 0;
+}
+
+void DetachFromSharedMemory()
+{
+    if (!g_pSharedMemory)
+        return;
+    munmap(g_pSharedMemory, ZT_P11_SHM_SIZE);
+    g_pSharedMemory = nullptr;
+}
+
+void DestroySharedMemory()
+{
+    char name[ZT_PATH_LEN] = {0};
+    if (GetP11ShmName(name) == 0)
+        shm_unlink(name);
+    // The mapping (if any) stays valid without its descriptor.
+    closeHandle();
+}
+
+int CreateSharedMemory_Nix(int* descriptor, size_t size, const char* name)
+{
+    if (!descriptor || !name)
+        return 1;
+    shm_unlink(name);
+    int fd = avoidDescriptorZero(shm_open(name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0777));
+    if (fd <= 0)
+        return 1;
+    fchmod(fd, 0777);
+    if (ftruncate(fd, static_cast<off_t>(size)) != 0) {
+        close(fd);
+        shm_unlink(name);
+        return 2;
+    }
+    *descriptor = fd;
+    return 0;
+}
+
+int OpenSharedMemory_Nix(int* descriptor, const char* name)
+{
+    if (!descriptor || !name)
+        return 1;
+    int fd = avoidDescriptorZero(shm_open(name, O_RDWR | O_CLOEXEC, 0777));
+    if (fd <= 0)
+        return 1;
+    *descriptor = fd;
+    return 0;
+}
+
+int DestroySharedMemory_Nix(const char* name)
+{
+    if (!name)
+        return -1;
+    return shm_unlink(name);
+}

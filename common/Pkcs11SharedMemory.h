@@ -1,0 +1,24 @@
+#pragma once
+// The slot registry's POSIX shared-memory segment.
+#include <cstddef>
+
+#include "ZTCommonDef.h"
+
+#define ZT_P11_SHM_SIZE 57472
+
+extern int g_handleShm;         // descriptor of the opened segment; 0 = none
+extern void* g_pSharedMemory;   // mapped segment; null = not attached
+
+DWORD CreateSharedMemory();
+// 0 when open, 1 when the segment does not exist (yet) or cannot be opened.
+DWORD OpenSharedMemory();
+// 0x10000007 with no segment open; 0x10000003 when the segment has the wrong
+// size (made by someone else, or truncated) or cannot be mapped.
+DWORD AttachToSharedMemeory();
+void DetachFromSharedMemory();
+void DestroySharedMemory();
+
+// Same steps with the name and size given by the caller.
+int CreateSharedMemory_Nix(int* descriptor, size_t size, const char* name);
+int OpenSharedMemory_Nix(int* descriptor, const char* name);
+int DestroySharedMemory_Nix(const char* name);
