@@ -1,0 +1,3 @@
+#pragma once
+// The daemon's stop flag, set from the signal handler and read by the watch.
+extern volatile int g_nThreadExit;

@@ -1,0 +1,105 @@
+// Manager launch: after a pass that found new keys, start the manager through
+// its launch script unless it already runs.
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+#include <pthread.h>
+#include <unistd.h>
+
+#include "VUVUdoRizari.h"
+#include "ZTLog.h"
+#include "global_def_var.h"
+
+// A script that cannot bring the manager up is retried a few times with a
+// growing pause, not for ever.
+LaunchPolicy g_launchPolicy = {6, 1000, 16000};
+
+namespace {
+
+const char kManagerName[] = "tarnukey";
+
+int runningManagers()
+{
+    QProcess pgrep;
+    pgrep.start("pgrep", QStringList {QString::fromLatin1(kManagerName)}, QIODevice::ReadWrite);
+    pgrep.waitForFinished(30000);
+    const int count = countRunningProcesses(pgrep.readAllStandardOutput());
+    if (pgrep.state() != QProcess::NotRunning) {
+        pgrep.kill();
+        pgrep.waitForFinished(1000);
+    }
+    return count;
+}
+
+QString launchScriptPath()
+{
+    char program[ZT_PATH_LEN];
+    if (!ztFilesPath(program, "bin/tarnukey"))
+        return QString();
+    const QString path = QString::fromUtf8(program);
+    const int slash = path.lastIndexOf('/');
+    const QString folder = slash < 0 ? path : path.left(slash);
+    return QString("%1/runukey.sh").arg(folder);
+}
+
+}  // namespace
+
+int countRunningProcesses(const QByteArray& pgrepOutput)
+{
+    const int nul = pgrepOutput.indexOf('\0');
+    const QString text = QString::fromLocal8Bit(nul < 0 ? pgrepOutput : pgrepOutput.left(nul));
+    int count = 0;
+    for (const QString& part : text.split(QRegularExpression("[\r\n]"))) {
+        if (!part.trimmed().isEmpty())
+            ++count;
+    }
+    return count;
+}
+
+void* startOrStopZudeVovavadErud(void* arg)
+{
+    const LaunchRequest* request = static_cast<const LaunchRequest*>(arg);
+    const uint64_t position = request->position;
+    const bool autoShow = request->autoShow;
+    delete request;
+
+    const LaunchPolicy policy = g_launchPolicy;
+    int starts = 0;
+    int pauseMs = policy.firstPauseMs;
+    for (;;) {
+        const int count = runningManagers();
+        if (position != g_nPostions_add)
+            break;
+        if (count > 0) {
+            ZTLog::DaemonWriteLog(ZT_LOG_STEP, "VUVUdoRizari", __LINE__, "ZUdeVovavadErud is already running. %d",
+                                  count);
+            break;
+        }
+        if (starts >= policy.maxStarts) {
+            ZTLog::DaemonWriteLog(ZT_LOG_FAILURE, "VUVUdoRizari", __LINE__,
+                                  "ZUdeVovavadErud did not start after %d tries, giving up.", starts);
+            break;
+        }
+        const QString script = launchScriptPath();
+        ZTLog::DaemonWriteLog(ZT_LOG_STEP, "VUVUdoRizari", __LINE__, "try running ZUdeVovavadErud %s",
+                              script.toUtf8().constData());
+        const QStringList arguments = autoShow ? QStringList() : QStringList {"-sys"};
+        QProcess::startDetached(script, arguments);
+        ++starts;
+        usleep(static_cast<useconds_t>(pauseMs) * 1000);
+        pauseMs = qMin(pauseMs * 2, policy.maxPauseMs);
+    }
+    ZTLog::DaemonWriteLog(ZT_LOG_STEP, "VUVUdoRizari", __LINE__, "leave startOrStopZudeVovavadEruds.\n");
+    return nullptr;
+}
+
+void startLauncherThread(const LaunchRequest& request)
+{
+    LaunchRequest* copy = new LaunchRequest(request);
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, startOrStopZudeVovavadErud, copy) != 0) {
+        delete copy;
+        return;
+    }
+    pthread_detach(thread);
+}
