@@ -1,7 +1,6 @@
 #include "VUVUdoRizari.h"
 #include "VUVUdoRizari_Exit.h"
 
-volatile int g_nThreadExit = 0;
 uint64_t g_dwDevCount = 0;
 bool g_canAutoShowZudeVovavadErud = false;
 uint64_t g_dwEnumInfoCount = 0;
