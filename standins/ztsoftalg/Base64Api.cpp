@@ -37,6 +37,13 @@ ZTSOFTALG_EXPORT uint32_t ZTBase64Decode(const char* text, size_t length, uint8_
 {
     if ((!text && length > 0) || !size || (!data && *size > 0))
         return ZTSOFTALG_ERR_INVALID_ARG;
+    // Whole quanta only: a cut-off text would otherwise decode to fewer bytes without complaint.
+    size_t symbols = 0;
+    for (size_t i = 0; i < length; ++i)
+        if (text[i] != ' ' && text[i] != '\r' && text[i] != '\n')
+            ++symbols;
+    if (symbols % 4 != 0)
+        return ZTSOFTALG_ERR_BAD_DATA;
     size_t written = 0;
     int rc = mbedtls_base64_decode(data, *size, &written, reinterpret_cast<const unsigned char*>(text), length);
     if (rc == MBEDTLS_ERR_BASE64_BUFFER_TOO_SMALL) {
