@@ -33,6 +33,8 @@ extern "C" {
 typedef uint32_t (*PFN_ZTUtil_AnsiToUnicode)(const char* text, uint16_t* out, size_t* length);
 typedef uint32_t (*PFN_ZTUtil_UnicodeToAnsi)(const uint16_t* text, char* out, size_t* length);
 // *size: in = capacity of value in bytes; out = bytes of the value without terminator.
+// Outputs that do not fit are never cut: ZTUTIL_ERR_BUFFER_TOO_SMALL, *size (or
+// *length) = the capacity needed including the terminator.
 typedef uint32_t (*PFN_ZTUtil_GetIniStringA)(const char* section, const char* key, const char* defaultValue,
                                              char* value, size_t* size, const char* iniPath);
 typedef uint32_t (*PFN_ZTUtil_WriteIniStringA)(const char* section, const char* key, const char* value,
@@ -41,7 +43,8 @@ typedef uint32_t (*PFN_ZTUtil_GetIniUIntA)(const char* section, const char* key,
                                            const char* iniPath);
 typedef uint32_t (*PFN_ZTUtil_WriteIniUIntA)(const char* section, const char* key, uint32_t value,
                                              const char* iniPath);
-// Key names of a section as a list of 0-terminated names ended by an empty name.
+// Key names of a section as a list of 0-terminated names ended by an empty name;
+// *size out = bytes of the whole list. A missing section gives the empty list.
 typedef uint32_t (*PFN_ZTUtil_GetIniKeyNamesA)(const char* section, char* names, size_t* size,
                                                const char* iniPath);
 typedef uint32_t (*PFN_ZTUtil_DebugTraceA)(const char* format, ...);
@@ -54,6 +57,7 @@ typedef uint32_t (*PFN_ZTUtil_GetDisplayTextA)(const char* key, char* text, size
 typedef uint32_t (*PFN_ZTUtil_CreateGUIDA)(char* guid, size_t* size);
 typedef uint32_t (*PFN_ZTUtil_GetPINDegreeA)(const char* pin, uint32_t* degree);
 typedef uint32_t (*PFN_ZTUtil_GetCertPubKey)(const uint8_t* cert, size_t certLength, uint8_t* key, size_t* keyLength);
-// Seconds since 1970-01-01 00:00 of the calendar time taken as UTC.
+// Seconds since 1970-01-01 00:00 of the calendar time taken as UTC. An invalid
+// or null record gives INT64_MIN (-1 is the real instant 1969-12-31 23:59:59).
 typedef int64_t (*PFN_ZTUtil_CovGreenwich2UnixTime)(const ZTGreenwichTime* time);
 }

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <dirent.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "AtomicFile.h"
@@ -172,6 +173,26 @@ TEST_F(IniFileTest, ConcurrentWriterProcessesLoseNoKey)
         for (int k = 0; k < kKeys; ++k)
             ASSERT_EQ(get(path, "Keys", "w" + std::to_string(w) + "k" + std::to_string(k)),
                       std::to_string(w * 1000 + k));
+}
+
+TEST_F(IniFileTest, ConcurrentWriterThreadsLoseNoKey)
+{
+    // The programs write from several threads of one process; the lock must
+    // serialise those too, not only other processes.
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (int k = 0; k < 50; ++k)
+                if (ztini::writeValue(path, "T", "t" + std::to_string(t) + "k" + std::to_string(k), "1") != Status::Ok)
+                    ++failures[t];
+        });
+    for (std::thread& thread : threads)
+        thread.join();
+    EXPECT_EQ(failures, std::vector<int>(4, 0));
+    std::vector<std::string> names;
+    ASSERT_EQ(ztini::keyNames(path, "T", &names), Status::Ok);
+    EXPECT_EQ(names.size(), 200u);
 }
 
 TEST_F(IniFileTest, WriterKilledMidWriteLeavesOldOrNewFile)
