@@ -1,0 +1,211 @@
+#include <QDebug>
+
+#include "CertDecode.h"
+
+#include <climits>
+#include <cstdio>
+#include <cstring>
+
+#include "ZTUtil_fundef.h"
+#include "x509/DnText.h"
+#include "x509/PublicKeyText.h"
+#include "x509/ZvitCert.h"
+
+QVector<QPair<QString, QString>> g_tableRows;
+pthread_mutex_t g_mutex_viewCert = PTHREAD_MUTEX_INITIALIZER;
+
+namespace {
+const char kEmptyText[] = "输入字符串为空";
+const int64_t kUtc8Offset = 28800;
+
+bool validCalendarTime(const x509_time& t)
+{
+    static const int kDays[] = {31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return t.year >= 0 && t.year <= 65535 && t.mon >= 1 && t.mon <= 12 && t.day >= 1 && t.day <= kDays[t.mon - 1] &&
+           t.hour >= 0 && t.hour <= 23 && t.min >= 0 && t.min <= 59 && t.sec >= 0 && t.sec <= 59;
+}
+
+// Used only while the utility library is not loaded (the viewer tool).
+int64_t localGreenwichToUnix(const ZTGreenwichTime& t)
+{
+    int64_t y = t.year - (t.month <= 2 ? 1 : 0);
+    int64_t era = (y >= 0 ? y : y - 399) / 400;
+    int64_t yoe = y - era * 400;
+    int64_t mp = (t.month + 9) % 12;
+    int64_t doy = (153 * mp + 2) / 5 + t.day - 1;
+    int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    int64_t days = era * 146097 + doe - 719468;
+    return days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+struct tm certTimeOf(const x509_crt* crt, bool notBefore)
+{
+    if (!crt) {
+        struct tm zero;
+        std::memset(&zero, 0, sizeof zero);
+        return zero;
+    }
+    return certTimeUtc8(notBefore ? crt->valid_from : crt->valid_to);
+}
+
+std::string dnText(const x509_name* dn)
+{
+    char buf[kCertTextLen] = {};
+    zvitDnGets(buf, sizeof buf, dn);
+    return buf;
+}
+}  // namespace
+
+struct tm certTimeUtc8(const x509_time& time)
+{
+    struct tm result;
+    std::memset(&result, 0, sizeof result);
+    if (!validCalendarTime(time))
+        return result;
+    ZTGreenwichTime record;
+    std::memset(&record, 0, sizeof record);
+    record.year = static_cast<uint16_t>(time.year);
+    record.month = static_cast<uint8_t>(time.mon);
+    record.day = static_cast<uint8_t>(time.day);
+    record.hour = static_cast<uint8_t>(time.hour);
+    record.minute = static_cast<uint8_t>(time.min);
+    record.second = static_cast<uint8_t>(time.sec);
+    int64_t seconds = ZTUtil_CovGreenwich2UnixTime ? ZTUtil_CovGreenwich2UnixTime(&record)
+                                                   : localGreenwichToUnix(record);
+    if (seconds == INT64_MIN || seconds > INT64_MAX - kUtc8Offset)
+        return result;
+    time_t local = static_cast<time_t>(seconds + kUtc8Offset);
+    struct tm converted;
+    if (!gmtime_r(&local, &converted))
+        return result;
+    converted.tm_year += 1900;
+    converted.tm_mon += 1;
+    return converted;
+}
+
+std::string formatCertTime(const struct tm& t)
+{
+    char buf[kCertTextLen] = {};
+    snprintf(buf, sizeof buf, " %d-%d-%d %d:%d:%d\n", t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min,
+             t.tm_sec);
+    return buf;
+}
+
+struct tm getNotBeforTime(x509_crt* crt)
+{
+    return certTimeOf(crt, true);
+}
+
+struct tm getNotAfterTime(x509_crt* crt)
+{
+    return certTimeOf(crt, false);
+}
+
+int removeChar(char* text, char ch)
+{
+    if (!text || !*text) {
+        printf("%s\n", kEmptyText);
+        return 0;
+    }
+    char* out = text;
+    for (const char* in = text; *in; ++in)
+        if (*in != ch)
+            *out++ = *in;
+    *out = '\0';
+    return static_cast<int>(out - text);
+}
+
+void commonNameOfDn(const char* dnText, char* out, size_t outSize)
+{
+    if (!dnText || !out || outSize == 0)
+        return;
+    const char* start = std::strstr(dnText, "CN=");
+    size_t written = 0;
+    if (!start) {
+        // No common name: the whole text, cut at a character boundary.
+        size_t len = std::strlen(dnText);
+        if (len > outSize - 1) {
+            len = outSize - 1;
+            while (len > 0 && (static_cast<unsigned char>(dnText[len]) & 0xC0) == 0x80)
+                --len;
+        }
+        std::memcpy(out, dnText, len);
+        out[len] = '\0';
+        return;
+    }
+    // The value ends at the next separator the text did not escape: "," between
+    // attributes, " + " inside a multi-valued RDN. Escapes are undone.
+    for (const char* p = start + 3; *p && written < outSize - 1; ++p) {
+        if (*p == '\\' && p[1]) {
+            ++p;
+        } else if (*p == ',') {
+            break;
+        } else if (*p == ' ' && p[1] == '+' && p[2] == ' ') {
+            break;
+        }
+        out[written++] = *p;
+    }
+    out[written] = '\0';
+}
+
+void x509_cn_gets_from_dn2(char* dnText, char* out)
+{
+    commonNameOfDn(dnText, out, kCertNameOutLen);
+}
+
+void pushBackContainer(QString name, const char* value)
+{
+    QString text = QString::fromUtf8(value ? value : "");
+    g_tableRows.append(qMakePair(name, text));
+    qDebug("%s", name.toUtf8().constData());
+    qDebug("%s", text.toUtf8().constData());
+}
+
+std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len)
+{
+    ZvitCert cert;
+    zvitCertInit(&cert);
+    zvitCertParseDer(&cert, der, len);
+    const x509_crt* crt = &cert.crt;
+    std::vector<CertRow> rows;
+    rows.reserve(8);
+    char buf[kCertTextLen];
+
+    std::memset(buf, 0, sizeof buf);
+    snprintf(buf, sizeof buf, "V%lx\n", static_cast<unsigned long>(crt->version));
+    rows.push_back({"Version", buf});
+
+    std::memset(buf, 0, sizeof buf);
+    if (x509_serial_gets(buf, sizeof buf, &crt->serial) < 0)
+        buf[0] = '\0';
+    removeChar(buf, ':');
+    rows.push_back({"Serial Number", buf});
+
+    std::memset(buf, 0, sizeof buf);
+    if (zvitCertSigAlgGets(buf, sizeof buf, &cert) < 0)
+        buf[0] = '\0';
+    rows.push_back({"Signature Algorithm", buf});
+
+    rows.push_back({"Issuer", dnText(&crt->issuer)});
+    rows.push_back({"Effective Date", formatCertTime(certTimeUtc8(crt->valid_from))});
+    rows.push_back({"Expiry Date", formatCertTime(certTimeUtc8(crt->valid_to))});
+    rows.push_back({"Subject", dnText(&crt->subject)});
+    if (mbedtls_pk_get_type(&crt->pk) != MBEDTLS_PK_NONE)
+        rows.push_back({"Detail Public Key Info", zvitPublicKeyText(&cert)});
+
+    zvitCertFree(&cert);
+    return rows;
+}
+
+void decodeCertificateDetail(_common_cert_info* record)
+{
+    if (!record)
+        return;
+    // certLen comes from the caller: never read past certData.
+    size_t len = record->certLen < sizeof record->certData ? static_cast<size_t>(record->certLen)
+                                                           : sizeof record->certData;
+    std::vector<CertRow> rows = certificateRowTexts(record->certData, len);
+    g_tableRows.clear();
+    for (const CertRow& row : rows)
+        pushBackContainer(QString::fromLatin1(row.name), row.value.c_str());
+}

@@ -1,0 +1,110 @@
+#include "CertManager.h"
+
+#include <QMessageBox>
+#include <QTreeWidget>
+
+#include <cstring>
+#include <memory>
+
+#include "CertDecode.h"
+#include "DialogCertificateViewer.h"
+#include "x509/DnText.h"
+#include "x509/ZvitCert.h"
+
+namespace {
+void storeCommonName(const x509_name* dn, char* out)
+{
+    if (!out)
+        return;
+    char text[kCertTextLen] = {};
+    zvitDnGets(text, sizeof text, dn);
+    commonNameOfDn(text, out, kCertNameOutLen);
+}
+}  // namespace
+
+CCertManager::CCertManager(Ui::UKeyMainWindow* mainWindowUi, QWidget* parent)
+    : QObject(parent), m_mainWindowUi(mainWindowUi)
+{
+}
+
+short CCertManager::GetCertName(unsigned char* der, unsigned long len, char* subjectName, char* issuerName,
+                                char* subjectName2)
+{
+    return GetCertName_linux(der, len, subjectName, issuerName, subjectName2);
+}
+
+short CCertManager::GetCertName_linux(unsigned char* der, unsigned long len, char* subjectName, char* issuerName,
+                                      char* subjectName2)
+{
+    if (!der || len == 0)
+        return 0;
+    ZvitCert cert;
+    zvitCertInit(&cert);
+    zvitCertParseDer(&cert, der, len);
+    storeCommonName(&cert.crt.subject, subjectName);
+    storeCommonName(&cert.crt.issuer, issuerName);
+    storeCommonName(&cert.crt.subject, subjectName2);
+    zvitCertFree(&cert);
+    return 1;
+}
+
+int CCertManager::GetCertExpireDate(unsigned char* der, unsigned long len, tm* notBefore, tm* notAfter)
+{
+    return GetCertExpireDate_linux(der, len, notBefore, notAfter);
+}
+
+int CCertManager::GetCertExpireDate_linux(unsigned char* der, unsigned long len, tm* notBefore, tm* notAfter)
+{
+    ZvitCert cert;
+    zvitCertInit(&cert);
+    if (der && len)
+        zvitCertParseDer(&cert, der, len);
+    if (notBefore)
+        *notBefore = getNotBeforTime(&cert.crt);
+    if (notAfter)
+        *notAfter = getNotAfterTime(&cert.crt);
+    zvitCertFree(&cert);
+    return 1;
+}
+
+void CCertManager::clickedViewCert()
+{
+    QTreeWidget* tree = certificateTreeOf(m_mainWindowUi);
+    QList<QTreeWidgetItem*> selected = tree ? tree->selectedItems() : QList<QTreeWidgetItem*>();
+    if (selected.isEmpty()) {
+        QMessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Please select Certificate"),
+                             QMessageBox::Yes, QMessageBox::Yes);
+        return;
+    }
+    int index = selected.first()->data(0, Qt::UserRole).toInt();
+
+    unsigned char buffer[ZT_CERT_DATA_LEN];
+    std::memset(buffer, 0, sizeof buffer);
+    unsigned long length = sizeof buffer;
+    readCertFromMemByIndex(buffer, &length, index);
+    // A store that reports more than the buffer holds is not believed.
+    if (length > sizeof buffer)
+        length = sizeof buffer;
+
+    char subjectName[ZT_CERT_NAME_LEN] = {};
+    char issuerName[ZT_CERT_NAME_LEN] = {};
+    GetCertName(buffer, length, subjectName, issuerName, nullptr);
+
+    std::unique_ptr<_common_cert_info> record(new _common_cert_info);
+    std::memset(record.get(), 0, sizeof *record);
+    std::memcpy(record->certData, buffer, length);
+    record->certLen = length;
+    std::memcpy(record->certName, subjectName, sizeof record->certName);
+
+    std::unique_ptr<CDialogCertificateViewer> viewer(new CDialogCertificateViewer(nullptr));
+    viewer->showCertificate(record.get());
+    viewer->exec();
+}
+
+int CCertManager::ShowCert_linux(_common_cert_info* record)
+{
+    std::unique_ptr<CDialogCertificateViewer> viewer(new CDialogCertificateViewer(nullptr));
+    viewer->showCertificate(record);
+    viewer->exec();
+    return 1;
+}

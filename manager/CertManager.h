@@ -1,0 +1,46 @@
+#pragma once
+// Certificate names and dates for the main window's tree, and the viewer for
+// the tree's selected certificate.
+#include <ctime>
+
+#include <QObject>
+
+#include "CertInfo.h"
+
+namespace Ui {
+class UKeyMainWindow;
+}
+class QTreeWidget;
+class QWidget;
+
+// The certificate tree of the main window's form; defined beside that form.
+QTreeWidget* certificateTreeOf(Ui::UKeyMainWindow* form);
+
+class CCertManager : public QObject
+{
+    Q_OBJECT
+
+public:
+    CCertManager(Ui::UKeyMainWindow* mainWindowUi, QWidget* parent);
+
+    // Common names of subject, issuer and subject again into the non-null
+    // outputs (each at least 260 bytes, zero-filled by the caller). 0 when
+    // der is null or len is 0, otherwise 1, also when the certificate did
+    // not parse (the names are then empty).
+    short GetCertName(unsigned char* der, unsigned long len, char* subjectName, char* issuerName, char* subjectName2);
+    short GetCertName_linux(unsigned char* der, unsigned long len, char* subjectName, char* issuerName,
+                            char* subjectName2);
+    // Validity as UTC+8 wall-clock time (tm_year the full year, tm_mon 1-12).
+    int GetCertExpireDate(unsigned char* der, unsigned long len, tm* notBefore, tm* notAfter);
+    int GetCertExpireDate_linux(unsigned char* der, unsigned long len, tm* notBefore, tm* notAfter);
+
+    void clickedViewCert();
+    int ShowCert_linux(_common_cert_info* record);
+
+    // Reads the certificate at index of the selected key from the token's
+    // memory store; *length holds the buffer size on entry.
+    unsigned long readCertFromMemByIndex(unsigned char* buffer, unsigned long* length, int index);
+
+private:
+    Ui::UKeyMainWindow* m_mainWindowUi;
+};

@@ -1,0 +1,40 @@
+// The selected key's certificates read back from the token's memory store.
+#include <QTreeWidget>
+#include <exception>
+
+#include "CertManager.h"
+#include "DeviceAccess.h"
+#include "ZTTokenExp_fundef.h"
+#include "ui_ZUdeVovavadErudsDlg.h"
+
+QTreeWidget* certificateTreeOf(Ui::UKeyMainWindow* form)
+{
+    return form ? form->treeWidget : nullptr;
+}
+
+unsigned long CCertManager::readCertFromMemByIndex(unsigned char* buffer, unsigned long* length, int index)
+{
+    if (!buffer || !length)
+        return ~0ul;
+    void* device = nullptr;
+    try {
+        getDeviceHandleBySelectedNode(certificateTreeOf(m_mainWindowUi), &device);
+        if (!device)
+            return ZT_ERR_NO_DEVICE;
+        unsigned long ret = 0;
+        uint64_t slot = 0;
+        uint64_t attributeLength = sizeof(slot);
+        ret = ZTToken_GetDeviceAttr(device, ZTTOKEN_DEVATTR_SLOT, &slot, &attributeLength);
+        if (ret == 0) {
+            uint64_t size = *length;
+            ret = ZTToken_ReadMemCertByIndex(slot, index < 0 ? 0 : static_cast<uint64_t>(index), buffer, &size);
+            *length = static_cast<unsigned long>(size);
+        }
+        ZTToken_CloseDevice(device);
+        return ret;
+    } catch (const std::exception&) {
+        if (device)
+            ZTToken_CloseDevice(device);
+        return ZT_ERR_UNEXPECTED;
+    }
+}

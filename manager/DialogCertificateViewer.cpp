@@ -1,0 +1,89 @@
+#include "DialogCertificateViewer.h"
+
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QTableWidgetItem>
+
+#include "CertDecode.h"
+#include "LanguageWidgets.h"
+#include "ZTLog.h"
+#include "global_def_var.h"
+#include "ui_DialogCertificateViewer.h"
+
+namespace {
+QString translated(const QString& text)
+{
+    return QCoreApplication::translate("QDialog", text.toUtf8().constData());
+}
+
+class ViewerLock
+{
+public:
+    ViewerLock() { pthread_mutex_lock(&g_mutex_viewCert); }
+    ~ViewerLock() { pthread_mutex_unlock(&g_mutex_viewCert); }
+    ViewerLock(const ViewerLock&) = delete;
+    ViewerLock& operator=(const ViewerLock&) = delete;
+};
+}  // namespace
+
+CDialogCertificateViewer::CDialogCertificateViewer(QWidget* parent) : QDialog(parent), ui(new Ui_Dialog_Cert_Viewer)
+{
+    ui->setupUi(this);
+    ui->plainTextEdit->setReadOnly(true);
+    connect(ui->tableWidget, SIGNAL(cellClicked(int, int)), this, SLOT(slot_itemClicked(int, int)));
+    connect(ui->pushButton_close, SIGNAL(clicked(bool)), this, SLOT(slot_closedWindow(bool)));
+    ui->tableWidget->setColumnCount(2);
+    ui->tableWidget->verticalHeader()->setHidden(true);
+    ui->tableWidget->setHorizontalHeaderLabels(
+        {translated(QStringLiteral("Certificate Field")), translated(QStringLiteral("Field Value"))});
+    QHeaderView* header = ui->tableWidget->horizontalHeader();
+    header->setSectionResizeMode(0, QHeaderView::Stretch);
+    header->setStretchLastSection(true);
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    const int width = ui->tableWidget->width();
+    ui->tableWidget->setColumnWidth(0, static_cast<int>(width * 0.3));
+    ui->tableWidget->setColumnWidth(1, static_cast<int>(width * 0.7));
+    pthread_mutex_init(&g_mutex_viewCert, nullptr);
+}
+
+CDialogCertificateViewer::~CDialogCertificateViewer()
+{
+    ui->tableWidget->clear();
+    pthread_mutex_destroy(&g_mutex_viewCert);
+    delete ui;
+}
+
+long CDialogCertificateViewer::showCertificate(_common_cert_info* record)
+{
+    ViewerLock lock;
+    decodeCertificateDetail(record);
+    ui->tableWidget->setRowCount(g_tableRows.size());
+    for (int i = 0; i < g_tableRows.size(); ++i) {
+        ui->tableWidget->setItem(i, 0, new QTableWidgetItem(translated(g_tableRows[i].first)));
+        ui->tableWidget->setItem(i, 1, new QTableWidgetItem(translated(g_tableRows[i].second)));
+    }
+    return 0;
+}
+
+unsigned long CDialogCertificateViewer::initDialogLanguage()
+{
+    ZTLog::WriteLog(0x1000, "CDialogCertificateViewer", __LINE__, "g_szLanguageQmFileName:%s", g_szLanguageQmFileName);
+    return Language_SetDialogStr(ui, &Ui_Dialog_Cert_Viewer::retranslateUi, static_cast<QDialog*>(this),
+                                 g_szLanguageQmFileName);
+}
+
+void CDialogCertificateViewer::slot_itemClicked(int row, int column)
+{
+    Q_UNUSED(column);
+    ViewerLock lock;
+    // The value, whichever column was clicked.
+    QTableWidgetItem* item = ui->tableWidget->item(row, 1);
+    if (item)
+        ui->plainTextEdit->setPlainText(item->text());
+}
+
+void CDialogCertificateViewer::slot_closedWindow(bool checked)
+{
+    Q_UNUSED(checked);
+    done(QDialog::Rejected);
+}
