@@ -1,0 +1,19 @@
+#pragma once
+// The three certificate texts a web page can ask for.
+#include <QString>
+#include <cstddef>
+#include <cstdint>
+
+struct BridgeCertTexts {
+    QString subject;    // distinguished-name text of the subject
+    QString serial;     // upper-case hexadecimal without ":"
+    QString notBefore;  // start of validity, UTC+8, "%d-%d-%d %d:%d:%d\n"
+};
+
+// Decodes one DER certificate. A certificate that does not parse still gives
+// texts (empty names, an empty serial) as the viewer shows them; false only
+// for a null or empty buffer.
+bool bridgeDecodeCertificate(const uint8_t* der, size_t length, BridgeCertTexts* texts);
+
+// "%d-%d-%d %d:%d:%d\n" of a UTC calendar time shifted to UTC+8.
+QString bridgeFormatUtc8(int year, int month, int day, int hour, int minute, int second);
