@@ -135,6 +135,11 @@ bool writeAtomically(const std::string& path, const std::string& data, mode_t mo
         return fail("cannot write " + tempPath);
     if (fchmod(fd, mode) != 0)
         return fail("cannot set the mode of " + tempPath);
+    // A privileged writer must not take the file away from its owner.
+    struct stat old;
+    if (stat(path.c_str(), &old) == 0 && (old.st_uid != geteuid() || old.st_gid != getegid()) &&
+        fchown(fd, old.st_uid, old.st_gid) != 0 && geteuid() == 0)
+        return fail("cannot keep the owner of " + path);
     if (fsync(fd) != 0)
         return fail("cannot flush " + tempPath);
     if (close(fd) != 0) {

@@ -24,7 +24,8 @@ private:
 // Reads a whole file; false when missing/unreadable (errno tells which).
 bool readAll(const std::string& path, std::string* data);
 // Writes a temporary file in the same folder, fsync, rename over path, fsync
-// the folder. Readers see the old or the new content, never a mix.
+// the folder. Readers see the old or the new content, never a mix. An existing
+// file keeps its owner where the writer may keep it.
 bool writeAtomically(const std::string& path, const std::string& data, mode_t mode = 0644,
                      std::string* error = nullptr);
 // Prefix of the temporary files writeAtomically leaves behind when killed.

@@ -1,6 +1,8 @@
 #pragma once
 // Ini files shared by several processes: readers never lock (writers replace
 // the file atomically), writers serialise on a lock file and re-read first.
+// Write ini files only through writeValue: it removes temporary files that
+// killed writers left, which would break a writer bypassing the lock.
 #include <string>
 #include <vector>
 

@@ -133,7 +133,7 @@ TEST_F(IniFileTest, MissingPiecesAndUnwritableInput)
     EXPECT_EQ(readFile(path), "[S]\nk=v\n");
 }
 
-TEST_F(IniFileTest, WriteKeepsModeAndFollowsSymlink)
+TEST_F(IniFileTest, WriteKeepsModeOwnerAndSymlink)
 {
     std::string real = root.tempDir() + "/real.ini";
     writeFile(real, "[S]\nk=1\n");
@@ -147,6 +147,15 @@ TEST_F(IniFileTest, WriteKeepsModeAndFollowsSymlink)
     ASSERT_EQ(stat(real.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0600u);
     EXPECT_EQ(get(real, "S", "k"), "2");
+
+    // Run as root (as the installer does), a write keeps the user's ownership.
+    if (geteuid() == 0) {
+        ASSERT_EQ(chown(real.c_str(), 4321, 4322), 0);
+        ASSERT_EQ(ztini::writeValue(path, "S", "k", "3"), Status::Ok);
+        ASSERT_EQ(stat(real.c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 4321u);
+        EXPECT_EQ(info.st_gid, 4322u);
+    }
 }
 
 TEST_F(IniFileTest, ConcurrentWriterProcessesLoseNoKey)
