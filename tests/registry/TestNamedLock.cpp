@@ -1,0 +1,188 @@
+// The registry lock between real processes: no lost update while everyone
+// lives, no hang when a holder is killed, and nothing taken from a live holder.
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <semaphore.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+#include "ChildProcess.h"
+#include "MutexLock.h"
+#include "Pkcs11Mutex.h"
+#include "Pkcs11SharedMemory.h"
+#include "Pkcs11SlotManager.h"
+#include "RegistryFixture.h"
+
+namespace {
+
+// Slot 3's last reserved bytes: written by nobody else.
+const size_t kCounterOffset = slotAt(3) + 12952;
+
+uint32_t counterValue()
+{
+    uint32_t v = 0;
+    memcpy(&v, static_cast<const char*>(g_pSharedMemory) + kCounterOffset, 4);
+    return v;
+}
+
+int semValue(const std::string& name)
+{
+    sem_t* sem = sem_open(name.c_str(), 0);
+    if (sem == SEM_FAILED)
+        return -1;
+    int value = -1;
+    sem_getvalue(sem, &value);
+    sem_close(sem);
+    return value;
+}
+
+// Upper bound for taking over a dead holder's lock: a few wait slices plus
+// the start-up of sanitized processes on a loaded machine.
+const auto kRecoveryBound = std::chrono::seconds(3);
+
+}  // namespace
+
+TEST_F(RegistryTest, ProcessesAndThreadsLoseNoIncrement)
+{
+    ASSERT_EQ(SlotManagerInitialize(), 0u);
+    const int kProcs = 4, kIterations = 3000;
+    std::vector<pid_t> peers;
+    for (int i = 0; i < kProcs; ++i)
+        peers.push_back(spawnPeer({"count", std::to_string(kIterations), std::to_string(kCounterOffset)}));
+    // This process's threads join in through the same semaphore.
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 2; ++t) {
+        threads.emplace_back([] {
+            volatile unsigned char* base = static_cast<volatile unsigned char*>(g_pSharedMemory);
+            for (int i = 0; i < kIterations; ++i) {
+                ASSERT_EQ(WinProcLock(), 0u);
+                uint32_t v = 0;
+                for (int b = 0; b < 4; ++b)
+                    v |= static_cast<uint32_t>(base[kCounterOffset + b]) << (8 * b);
+                if (i % 8 == 0)
+                    std::this_thread::yield();
+                ++v;
+                for (int b = 0; b < 4; ++b)
+                    base[kCounterOffset + b] = static_cast<unsigned char>(v >> (8 * b));
+                WinProcUnLock();
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    for (pid_t pid : peers)
+        EXPECT_EQ(waitChild(pid), 0);
+    EXPECT_EQ(counterValue(), static_cast<uint32_t>((kProcs + 2) * kIterations));
+    EXPECT_EQ(semValue(lockName()), 1) << "every take was given back exactly once";
+}
+
+TEST_F(RegistryTest, KilledHolderDoesNotBlockTheOthers)
+{
+    ASSERT_EQ(SlotManagerInitialize(), 0u);
+    const std::string ready = tempFile("hold.ready");
+    pid_t holder = spawnPeer({"hold", ready});
+    ASSERT_TRUE(waitForFile(ready, 10000));
+
+    // A live holder keeps its lock, however long the wait.
+    ASSERT_NE(g_pSharedMemoryLock, nullptr);
+    EXPECT_FALSE(g_pSharedMemoryLock->Lock(1));
+
+    // Waiters already queued when the holder dies: exactly one inherits its
+    // token at a time, so their increments still all count.
+    const int kWaiters = 3, kIterations = 200;
+    std::vector<pid_t> waiters;
+    for (int i = 0; i < kWaiters; ++i)
+        waiters.push_back(spawnPeer({"count", std::to_string(kIterations), std::to_string(kCounterOffset)}));
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(counterValue(), 0u);
+
+    // Killed and not yet reaped: a zombie is as dead as a vanished pid.
+    ASSERT_EQ(kill(holder, SIGKILL), 0);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(WinProcLock(), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kRecoveryBound);
+    WinProcUnLock();
+    for (pid_t pid : waiters)
+        EXPECT_EQ(waitChild(pid), 0);
+    EXPECT_EQ(counterValue(), static_cast<uint32_t>(kWaiters * kIterations));
+    EXPECT_EQ(semValue(lockName()), 1) << "the dead holder's token was inherited, not duplicated";
+    waitChild(holder);
+}
+
+TEST_F(RegistryTest, HolderKilledAndReapedIsRecoveredToo)
+{
+    ASSERT_EQ(SlotManagerInitialize(), 0u);
+    const std::string ready = tempFile("hold.ready");
+    pid_t holder = spawnPeer({"hold", ready});
+    ASSERT_TRUE(waitForFile(ready, 10000));
+    ASSERT_EQ(kill(holder, SIGKILL), 0);
+    waitChild(holder);
+    auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(WinProcLock(), 0u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, kRecoveryBound);
+    // The registry works on: a publish and a read under the recovered lock.
+    WinProcUnLock();
+    unsigned char info[sizeof(TokenInfo64)] = {0};
+    unsigned char label[64];
+    memset(label, ' ', sizeof(label));
+    EXPECT_EQ(SlotManagerAddSlotInfo(2, "VKEY-2", info, nullptr, label), 0u);
+    char name[260];
+    EXPECT_EQ(SlotManagerGetSlotName(2, name), 0u);
+    EXPECT_EQ(semValue(lockName()), 1);
+}
+
+TEST_F(RegistryTest, CreatingTheLockJoinsASemaphoreOthersHold)
+{
+    ASSERT_EQ(peer({"init"}), 0);
+    const std::string ready = tempFile("hold.ready");
+    pid_t holder = spawnPeer({"hold", ready, "1500"});
+    ASSERT_TRUE(waitForFile(ready, 10000));
+    ASSERT_EQ(semValue(lockName()), 0);
+
+    ASSERT_EQ(OpenSharedMemory(), 0u);
+    ASSERT_EQ(AttachToSharedMemeory(), 0u);
+    ASSERT_EQ(CreateWinProcLock(), 0u);
+    CZTMutex* first = g_pSharedMemoryLock;
+    EXPECT_EQ(CreateWinProcLock(), 0u);
+    EXPECT_EQ(g_pSharedMemoryLock, first) << "a second call keeps the first lock object";
+    EXPECT_EQ(semValue(lockName()), 0) << "the held semaphore was not replaced";
+
+    // Blocks until the holder lets go, then holds it.
+    ASSERT_EQ(WinProcLock(), 0u);
+    EXPECT_EQ(waitChild(holder), 0);
+    EXPECT_EQ(semValue(lockName()), 0);
+    WinProcUnLock();
+    EXPECT_EQ(semValue(lockName()), 1);
+}
+
+TEST_F(RegistryTest, SharedObjectsAreOpenToEveryUserWhateverTheUmask)
+{
+    mode_t saved = umask(077);
+    DWORD rv = SlotManagerInitialize();
+    umask(saved);
+    ASSERT_EQ(rv, 0u);
+    struct stat st {};
+    ASSERT_EQ(stat(("/dev/shm/" + shmName()).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0777u);
+    ASSERT_EQ(stat(("/dev/shm/sem." + lockName()).c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0777u);
+    ASSERT_EQ(stat(("/dev/shm/" + lockName() + ".holder").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0777u);
+}
+
+TEST_F(RegistryTest, RegistryRefusesToRunWithoutItsLock)
+{
+    ASSERT_EQ(peer({"init"}), 0);
+    ASSERT_EQ(OpenSharedMemory(), 0u);
+    ASSERT_EQ(AttachToSharedMemeory(), 0u);
+    // No CreateWinProcLock: every operation says so instead of racing.
+    EXPECT_EQ(WinProcLock(), 0x10000007u);
+    char name[260];
+    EXPECT_EQ(SlotManagerGetSlotName(0, name), 0x10000007u);
+    EXPECT_EQ(SlotManagerSetSlotChanged(2, 0), 0x10000007u);
+    EXPECT_FALSE(SlotManagerRegisterProcess());
+}
