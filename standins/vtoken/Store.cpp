@@ -1,0 +1,347 @@
+#include "Store.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "AtomicFile.h"
+#include "Log.h"
+#include "Pin.h"
+#include "StoreConfig.h"
+
+namespace vtoken {
+
+namespace {
+
+const char kSuffix[] = ".vkey";
+constexpr size_t kMaxRecordSize = 1 << 20;
+
+Status mkdirs(const std::string& folder)
+{
+    std::string path;
+    size_t pos = 0;
+    while (pos != std::string::npos) {
+        pos = folder.find('/', pos + 1);
+        path = folder.substr(0, pos);
+        if (path.empty())
+            continue;
+        if (mkdir(path.c_str(), 0700) != 0 && errno != EEXIST)
+            return Status::IoError;
+    }
+    struct stat info;
+    return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? Status::Ok : Status::IoError;
+}
+
+PinSecret& secretOf(KeyRecord& record, PinKind kind)
+{
+    return kind == PinKind::Admin ? record.adminPin : record.userPin;
+}
+
+}  // namespace
+
+Store::Store(std::string folder) : m_folder(std::move(folder)) {}
+
+Store Store::configured()
+{
+    return Store(configuredStoreFolder());
+}
+
+std::string Store::recordPath(const std::string& serial) const
+{
+    return m_folder + "/" + serial + kSuffix;
+}
+
+Status Store::prepare() const
+{
+    return mkdirs(m_folder);
+}
+
+std::vector<std::string> Store::serials() const
+{
+    std::vector<std::string> out;
+    DIR* dir = opendir(m_folder.c_str());
+    if (!dir)
+        return out;
+    const size_t suffixLen = sizeof(kSuffix) - 1;
+    while (struct dirent* entry = readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.size() <= suffixLen || name.compare(name.size() - suffixLen, suffixLen, kSuffix) != 0)
+            continue;
+        std::string serial = name.substr(0, name.size() - suffixLen);
+        if (validSerial(serial))
+            out.push_back(serial);
+    }
+    closedir(dir);
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+Status Store::load(const std::string& serial, KeyRecord* record) const
+{
+    if (!validSerial(serial))
+        return Status::BadArgument;
+    std::string text;
+    std::string path = recordPath(serial);
+    if (!ztfile::readAll(path, &text))
+        return errno == ENOENT ? Status::NotFound : Status::IoError;
+    KeyRecord parsed;
+    Status status = text.size() > kMaxRecordSize ? Status::Damaged : parseRecord(text, &parsed);
+    if (status == Status::Ok && parsed.serial != serial)
+        status = Status::Damaged;  // a record copied under another name
+    if (status != Status::Ok) {
+        logLine("virtual key " + serial + ": damaged record " + path + ", the key is unusable until it is deleted");
+        return status;
+    }
+    *record = std::move(parsed);
+    return Status::Ok;
+}
+
+std::vector<ListedKey> Store::list() const
+{
+    std::vector<ListedKey> out;
+    for (const std::string& serial : serials()) {
+        ListedKey key;
+        key.serial = serial;
+        key.status = load(serial, &key.record);
+        if (key.status == Status::NotFound)
+            continue;  // deleted meanwhile
+        out.push_back(std::move(key));
+    }
+    return out;
+}
+
+std::vector<KeyRecord> Store::pluggedKeys() const
+{
+    std::vector<KeyRecord> out;
+    for (ListedKey& key : list()) {
+        if (key.status == Status::Ok && key.record.plugged)
+            out.push_back(std::move(key.record));
+    }
+    std::sort(out.begin(), out.end(), [](const KeyRecord& a, const KeyRecord& b) { return a.slot < b.slot; });
+    return out;
+}
+
+Status Store::write(const KeyRecord& record) const
+{
+    std::string error;
+    if (!ztfile::writeAtomically(recordPath(record.serial), serializeRecord(record), 0600, &error)) {
+        logLine("virtual key " + record.serial + ": " + error);
+        return Status::IoError;
+    }
+    return Status::Ok;
+}
+
+Status Store::create(const KeyRecord& record) const
+{
+    if (!validSerial(record.serial))
+        return Status::BadArgument;
+    Status status = prepare();
+    if (status != Status::Ok)
+        return status;
+    ztfile::LockGuard lock(recordPath(record.serial));
+    if (!lock.ok())
+        return Status::IoError;
+    if (access(recordPath(record.serial).c_str(), F_OK) == 0)
+        return Status::Exists;
+    KeyRecord copy = record;
+    copy.plugged = false;
+    copy.slot = -1;
+    return write(copy);
+}
+
+Status Store::remove(const std::string& serial) const
+{
+    if (!validSerial(serial))
+        return Status::BadArgument;
+    ztfile::LockGuard storeLock(m_folder + "/store");
+    ztfile::LockGuard lock(recordPath(serial));
+    if (!storeLock.ok() || !lock.ok())
+        return Status::IoError;
+    if (unlink(recordPath(serial).c_str()) != 0)
+        return errno == ENOENT ? Status::NotFound : Status::IoError;
+    return Status::Ok;
+}
+
+Status Store::update(const std::string& serial, const std::function<Status(KeyRecord&)>& edit) const
+{
+    if (!validSerial(serial))
+        return Status::BadArgument;
+    ztfile::LockGuard lock(recordPath(serial));
+    if (!lock.ok())
+        return access(m_folder.c_str(), F_OK) == 0 ? Status::IoError : Status::NotFound;
+    KeyRecord record;
+    Status status = load(serial, &record);
+    if (status != Status::Ok)
+        return status;
+    const std::string deviceName = record.deviceName;
+    status = edit(record);
+    if (status != Status::Ok)
+        return status;
+    record.serial = serial;
+    record.deviceName = deviceName;
+    return write(record);
+}
+
+Status Store::plug(const std::string& serial, int* slot) const
+{
+    if (!validSerial(serial))
+        return Status::BadArgument;
+    ztfile::LockGuard storeLock(m_folder + "/store");
+    if (!storeLock.ok())
+        return access(m_folder.c_str(), F_OK) == 0 ? Status::IoError : Status::NotFound;
+    bool used[kSlotCount] = {};
+    for (const KeyRecord& key : pluggedKeys()) {
+        if (key.serial != serial)
+            used[key.slot] = true;
+    }
+    return update(serial, [&](KeyRecord& record) {
+        if (!record.plugged) {
+            int free = 0;
+            while (free < kSlotCount && used[free])
+                ++free;
+            if (free == kSlotCount)
+                return Status::NoFreeSlot;
+            record.plugged = true;
+            record.slot = free;
+        }
+        if (slot)
+            *slot = record.slot;
+        return Status::Ok;
+    });
+}
+
+Status Store::unplug(const std::string& serial) const
+{
+    if (!validSerial(serial))
+        return Status::BadArgument;
+    ztfile::LockGuard storeLock(m_folder + "/store");
+    return update(serial, [](KeyRecord& record) {
+        record.plugged = false;
+        record.slot = -1;
+        return Status::Ok;
+    });
+}
+
+PinResult Store::countedAttempt(const std::string& serial, PinKind kind, const std::string& pin,
+                                const std::function<Status(KeyRecord&)>& onSuccess) const
+{
+    PinResult result;
+    if (!validSerial(serial)) {
+        result.status = Status::BadArgument;
+        return result;
+    }
+    ztfile::LockGuard lock(recordPath(serial));
+    if (!lock.ok()) {
+        result.status = Status::IoError;
+        return result;
+    }
+    KeyRecord record;
+    result.status = load(serial, &record);
+    if (result.status != Status::Ok)
+        return result;
+    PinSecret& secret = secretOf(record, kind);
+    result.attemptsLeft = secret.attemptsLeft;
+    if (secret.attemptsLeft <= 0) {
+        result.status = Status::PinLocked;
+        return result;
+    }
+    // A PIN of a length no key accepts is refused without costing an attempt.
+    if (!validPin(pin)) {
+        result.status = Status::PinLength;
+        return result;
+    }
+    secret.attemptsLeft -= 1;
+    result.status = write(record);
+    if (result.status != Status::Ok)
+        return result;
+    result.attemptsLeft = secret.attemptsLeft;
+    if (!pinMatches(secret, pin)) {
+        result.status = secret.attemptsLeft == 0 ? Status::PinLocked : Status::PinIncorrect;
+        return result;
+    }
+    secret.attemptsLeft = secret.maxAttempts;
+    result.status = onSuccess ? onSuccess(record) : Status::Ok;
+    if (result.status != Status::Ok) {
+        // The PIN was right: the attempt is given back even when the change is refused.
+        Status saved = write(record);
+        (void)saved;
+        result.attemptsLeft = secretOf(record, kind).attemptsLeft;
+        return result;
+    }
+    result.status = write(record);
+    result.attemptsLeft = secretOf(record, kind).attemptsLeft;
+    return result;
+}
+
+PinResult Store::verifyPin(const std::string& serial, PinKind kind, const std::string& pin) const
+{
+    return countedAttempt(serial, kind, pin, nullptr);
+}
+
+PinResult Store::changePin(const std::string& serial, PinKind kind, const std::string& oldPin,
+                           const std::string& newPin) const
+{
+    if (!validPin(newPin)) {
+        PinResult result;
+        result.status = Status::PinLength;
+        return result;
+    }
+    return countedAttempt(serial, kind, oldPin, [&](KeyRecord& record) {
+        Status status = setPinSecret(&secretOf(record, kind), newPin);
+        if (status == Status::Ok && kind == PinKind::User)
+            record.pinChanged = true;
+        return status;
+    });
+}
+
+PinResult Store::unlockPin(const std::string& serial, const std::string& adminPin,
+                           const std::string& newUserPin) const
+{
+    if (!validPin(newUserPin)) {
+        PinResult result;
+        result.status = Status::PinLength;
+        return result;
+    }
+    PinResult result = countedAttempt(serial, PinKind::Admin, adminPin, [&](KeyRecord& record) {
+        return setPinSecret(&record.userPin, newUserPin);
+    });
+    if (result.status == Status::Ok) {
+        KeyRecord record;
+        if (load(serial, &record) == Status::Ok)
+            result.attemptsLeft = record.userPin.attemptsLeft;
+    }
+    return result;
+}
+
+Status Store::setRetries(const std::string& serial, int attempts) const
+{
+    if (attempts < 0 || attempts > kMaxAttempts)
+        return Status::BadArgument;
+    return update(serial, [&](KeyRecord& record) {
+        record.userPin.attemptsLeft = attempts;
+        record.userPin.maxAttempts = std::max(record.userPin.maxAttempts, std::max(attempts, 1));
+        return Status::Ok;
+    });
+}
+
+Status newKeyRecord(const std::string& serial, const std::string& label, const std::string& userPin,
+                    bool pinChanged, KeyRecord* record)
+{
+    if (!validSerial(serial) || !validLabel(label))
+        return Status::BadArgument;
+    KeyRecord r;
+    r.serial = serial;
+    r.deviceName = deviceNameFor(serial);
+    r.label = label;
+    r.pinChanged = pinChanged;
+    Status status = setPinSecret(&r.userPin, userPin);
+    if (status == Status::Ok)
+        status = setPinSecret(&r.adminPin, kDefaultAdminPin);
+    if (status == Status::Ok)
+        *record = std::move(r);
+    return status;
+}
+
+}  // namespace vtoken
