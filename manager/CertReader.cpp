@@ -1,3 +1,6 @@
+// The registry layout names a field "slots": it must be seen before Qt's keyword.
+#include "Pkcs11SlotManager.h"
+
 #include "CertReader.h"
 
 #include <QMutex>
@@ -6,7 +9,6 @@
 
 #include "CertManager.h"
 #include "DeviceTables.h"
-#include "Pkcs11SlotManager.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 

@@ -1,10 +1,12 @@
 // Certificate nodes of one device node, read back from the memory store.
+// The registry layout names a field "slots": it must be seen before Qt's keyword.
+#include "Pkcs11SlotManager.h"
+
 #include <QIcon>
 #include <QTreeWidgetItem>
 #include <cstring>
 
 #include "CertReader.h"
-#include "Pkcs11SlotManager.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZUdeVovavadErudsDlg.h"

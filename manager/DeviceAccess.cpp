@@ -1,9 +1,11 @@
+// The registry layout names a field "slots": it must be seen before Qt's keyword.
+#include "Pkcs11SlotManager.h"
+
 #include "DeviceAccess.h"
 
 #include <QTreeWidget>
 #include <cstring>
 
-#include "Pkcs11SlotManager.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 

@@ -1,3 +1,6 @@
+// The registry layout names a field "slots": it must be seen before Qt's keyword.
+#include "Pkcs11SlotManager.h"
+
 #include "DeviceWatch.h"
 
 #include <QString>
@@ -8,7 +11,6 @@
 #include "CertReader.h"
 #include "DeviceTables.h"
 #include "PlatformApi.h"
-#include "Pkcs11SlotManager.h"
 #include "ZTLog.h"
 #include "ZTUtil_fundef.h"
 #include "ZUdeVovavadErudsDlg.h"

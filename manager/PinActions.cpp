@@ -1,8 +1,11 @@
 // Sign test, format and set-PIN entry points of the main window. The
 // operations themselves come with the PIN and format work; these keep the
 // buttons and the forced set-PIN request wired meanwhile.
-#include "DeviceAccess.h"
+// The registry layout names a field "slots": it must be seen before Qt's keyword.
 #include "Pkcs11SlotManager.h"
+
+#include "DeviceAccess.h"
+#include "DeviceTables.h"
 #include "ZTLog.h"
 #include "ZUdeVovavadErudsDlg.h"
 
@@ -48,7 +51,7 @@ void UKeyMainWindow::slot_showSetPinDialog(const char* szDeviceName)
 
 void UKeyMainWindow::slot_systemOptions()
 {
-    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "slot_systemOptions g_szSNNew--- %s", "");
+    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "slot_systemOptions g_szSNNew--- %.20s", g_szSNNew[0]);
 }
 
 void UKeyMainWindow::slot_showAboutDialog()

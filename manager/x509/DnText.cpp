@@ -6,8 +6,8 @@
 
 namespace {
 // Bytes of the valid UTF-8 character at s (at most n bytes available), 0 if
-// there is none. C1 controls count as invalid: they show as "?".
-size_t utf8CharLength(const unsigned char* s, size_t n)
+// there is none. *control tells a C1 control character, which shows as "?".
+size_t utf8CharLength(const unsigned char* s, size_t n, bool* control)
 {
     unsigned char c = s[0];
     size_t len;
@@ -32,8 +32,9 @@ size_t utf8CharLength(const unsigned char* s, size_t n)
         cp = (cp << 6) | (s[i] & 0x3F);
     }
     static const unsigned long kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF) || cp <= 0x9F)
+    if (cp < kMin[len] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
         return 0;
+    *control = cp <= 0x9F;
     return len;
 }
 
@@ -69,8 +70,12 @@ bool putValue(Writer& out, const mbedtls_x509_buf& val)
         size_t pieceLen = 1;
         size_t consumed = 1;
         if (c >= 0x80) {
-            size_t n = utf8CharLength(val.p + i, val.len - i);
-            if (n) {
+            bool control = false;
+            size_t n = utf8CharLength(val.p + i, val.len - i, &control);
+            if (n && control) {
+                piece[0] = '?';
+                consumed = n;
+            } else if (n) {
                 std::memcpy(piece, val.p + i, n);
                 pieceLen = consumed = n;
             } else {

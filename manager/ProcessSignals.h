@@ -1,0 +1,37 @@
+#pragma once
+// SIGUSR1/SIGUSR2 (hide/show the main window), SIGXFSZ and SIGWINCH. The
+// handlers only write to a pipe; the GUI thread carries the request out.
+#include <QObject>
+
+class QSocketNotifier;
+
+void receSignal(int signum);
+void updateCert(int signum);
+void firefoxChangePin(int signum);
+
+// Makes the pipe and installs the handlers. Safe before the application
+// object exists; requests are dropped until a window is attached.
+bool installProcessSignalHandlers();
+
+class ProcessSignalReceiver : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Needs the application object; reads the pipe on the GUI thread.
+    explicit ProcessSignalReceiver(QObject* parent = nullptr);
+    ~ProcessSignalReceiver() override;
+    // From now on show/hide requests act on g_pMainDlg.
+    void attachWindow();
+    void detachWindow();
+
+signals:
+    void showRequested();
+    void hideRequested();
+
+private slots:
+    void readPipe();
+
+private:
+    QSocketNotifier* m_notifier;
+};

@@ -1,0 +1,60 @@
+#include "TrayMenu.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QIcon>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <cstring>
+
+#include "ZTUtil_fundef.h"
+#include "ZUdeVovavadErudsDlg.h"
+#include "global_def_var.h"
+
+namespace {
+
+QString tr(const char* key)
+{
+    return QCoreApplication::translate("QObject", key);
+}
+
+bool quitAllowed()
+{
+    char value[ZT_PATH_LEN] = {0};
+    size_t size = sizeof(value);
+    if (!ZTUtil_GetIniStringA ||
+        ZTUtil_GetIniStringA("ZTTokenInfo", "SupportProgramID", "", value, &size, g_szConfigFilePath) != 0)
+        value[0] = '\0';
+    value[ZT_PATH_LEN - 1] = '\0';
+    return strncmp(value, "0300", 4) != 0;
+}
+
+}  // namespace
+
+QSystemTrayIcon* createTrayIcon(UKeyMainWindow* window, QMenu** menuOut)
+{
+    QSystemTrayIcon* tray = new QSystemTrayIcon(QIcon(":/Image/Res/logo.ico"), window);
+    tray->setToolTip(tr("Product_Name"));
+
+    QMenu* menu = new QMenu();
+    QAction* mainWindowAction = new QAction(tr("Main_Window_Action"), menu);
+    QAction* aboutAction = new QAction(tr("About_Action"), menu);
+    QAction* quitAction = new QAction(tr("Quit_Action"), menu);
+    QObject::connect(aboutAction, &QAction::triggered, window, &UKeyMainWindow::slot_showAboutDialog,
+                     Qt::DirectConnection);
+    QObject::connect(mainWindowAction, &QAction::triggered, window, &QWidget::show, Qt::DirectConnection);
+    QObject::connect(quitAction, &QAction::triggered, [] { QCoreApplication::exit(0); });
+
+    menu->addAction(aboutAction);
+    if (quitAllowed())
+        menu->addAction(quitAction);
+    tray->setContextMenu(menu);
+
+    QObject::connect(tray, &QSystemTrayIcon::activated, window, [window](QSystemTrayIcon::ActivationReason) {
+        window->show();
+        window->activateWindow();
+    }, Qt::DirectConnection);
+    if (menuOut)
+        *menuOut = menu;
+    return tray;
+}

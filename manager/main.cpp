@@ -1,0 +1,113 @@
+// Entry of the key manager: single instance, main window, tray, process
+// signals and the web page bridge.
+#include <QApplication>
+#include <QMenu>
+#include <QMessageBox>
+#include <QSystemTrayIcon>
+#include <QTranslator>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+#include "DeviceTables.h"
+#include "ProcessSignals.h"
+#include "SystemConfig.h"
+#include "TrayMenu.h"
+#include "ZTLog.h"
+#include "ZTUtil_fundef.h"
+#include "ZTWebSocketServer.h"
+#include "ZUdeVovavadErudsDlg.h"
+#include "common_function.h"
+#include "global_def_var.h"
+
+#define LOG_SOURCE "main.cpp"
+
+namespace {
+
+void startupWarning(const char* text)
+{
+    QMessageBox::warning(nullptr, QStringLiteral("Warning"), QString::fromLatin1(text), QMessageBox::Yes,
+                         QMessageBox::Yes);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    printf("+Welcome to ZTZUdeVovavadEruds.\n");
+    fflush(stdout);
+    // Before anything slow: a show request from a second start must not end
+    // this process with the signals' default action while it starts.
+    installProcessSignalHandlers();
+
+    if (!LoadZTUtilLib()) {
+        ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "LoadZTUtilLib() failed!");
+        return 0;
+    }
+    parse_commandline(argc, argv);
+    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "Enter main");
+    ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "argc = %d", argc);
+
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    ProcessSignalReceiver signalReceiver;
+
+    char programPath[ZT_PATH_LEN];
+    int32_t pid = 0;
+    if (ztFilesPath(programPath, "bin/tarnukey") && findpid_selfProcess(&pid, programPath)) {
+        kill(pid, SIGUSR2);
+        ZTLog::WriteLog(ZT_LOG_PROCESS, LOG_SOURCE, __LINE__, "Found process, Send signal, exit...");
+        return 0;
+    }
+
+    const bool show = g_options[ZT_OPTION_SYS].flag == 0;
+    ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, show ? "bShow = true" : "bShow = false");
+
+    if (initSystemPath(g_szLanguageDirPath, g_szConfigFilePath) != 0) {
+        ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "Can't Init SystemPath!");
+        startupWarning("Can't Init SystemPath!");
+        return 0;
+    }
+    if (getLanguageFileName(g_szLanguageQmFileName) != 0) {
+        ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "Can't Init DefaultQmFileName!");
+        startupWarning("Can't Init DefaultQmFileName!");
+        return 0;
+    }
+
+    std::unique_ptr<UKeyMainWindow> window(new UKeyMainWindow(nullptr));
+    if (window->initDialog() != 0) {
+        ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "MainWindow.initDialog Failed!");
+        return 0;
+    }
+    if (show) {
+        window->show();
+        ZTLog::WriteLog(ZT_LOG_PROCESS, LOG_SOURCE, __LINE__, "w.show();");
+    } else {
+        window->hide();
+        ZTLog::WriteLog(ZT_LOG_PROCESS, LOG_SOURCE, __LINE__, "w.hide();");
+    }
+    g_pMainDlg = window.get();
+    signalReceiver.attachWindow();
+
+    std::unique_ptr<QTranslator> translator(new QTranslator);
+    translator->load(QString::fromUtf8(g_szLanguageQmFileName), QString(), QString(), QString());
+    QApplication::installTranslator(translator.get());
+
+    QMenu* trayMenu = nullptr;
+    std::unique_ptr<QSystemTrayIcon> tray(createTrayIcon(window.get(), &trayMenu));
+    tray->setVisible(true);
+
+    std::unique_ptr<ZTWebSocketServer> server(new ZTWebSocketServer(51913, nullptr));
+
+    const int status = app.exec();
+
+    signalReceiver.detachWindow();
+    g_pMainDlg = nullptr;
+    server.reset();
+    tray.reset();
+    QApplication::removeTranslator(translator.get());
+    translator.reset();
+    window.reset();
+    delete trayMenu;
+    return status;
+}

@@ -1,0 +1,31 @@
+# The manager program: main window, device watch, tray and the bridge host.
+# Included from this folder's CMakeLists.txt.
+include(${CMAKE_CURRENT_LIST_DIR}/Res/images.cmake)
+
+# Everything but main(), so tests build real windows in process.
+add_library(zvitmanager STATIC
+    CertMemoryStore.cpp
+    CertReader.cpp
+    CertTreeBuilder.cpp
+    DAzoZidozuz.cpp
+    DeviceAccess.cpp
+    DeviceTables.cpp
+    DeviceWatch.cpp
+    MainWindowSlots.cpp
+    PinActions.cpp
+    ProcessSignals.cpp
+    TranslatedFormat.cpp
+    TrayMenu.cpp
+    ZTZUdeVovavadErudsUtils.cpp
+    ZUdeVovavadErudsDlg.cpp
+    ZUdeVovavadErudsDlg.ui
+)
+set_target_properties(zvitmanager PROPERTIES AUTOMOC ON AUTOUIC ON)
+target_include_directories(zvitmanager PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
+target_link_libraries(zvitmanager PUBLIC zvitcert zvitimages zvitcommon_widgets zvitcommon zvitbindings
+    Qt5::Widgets Threads::Threads)
+add_dependencies(zvitmanager zvitimages)
+
+add_executable(tarnukey main.cpp)
+target_link_libraries(tarnukey PRIVATE zvitmanager zvitbridge)
+install(TARGETS tarnukey RUNTIME DESTINATION "${ZVIT_INSTALL_BIN}")
