@@ -168,9 +168,12 @@ Status Store::update(const std::string& serial, const std::function<Status(KeyRe
 {
     if (!validSerial(serial))
         return Status::BadArgument;
+    // No lock file is left behind for a key that does not exist.
+    if (access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT)
+        return Status::NotFound;
     ztfile::LockGuard lock(recordPath(serial));
     if (!lock.ok())
-        return access(m_folder.c_str(), F_OK) == 0 ? Status::IoError : Status::NotFound;
+        return Status::IoError;
     KeyRecord record;
     Status status = load(serial, &record);
     if (status != Status::Ok)
@@ -230,6 +233,10 @@ PinResult Store::countedAttempt(const std::string& serial, PinKind kind, const s
     PinResult result;
     if (!validSerial(serial)) {
         result.status = Status::BadArgument;
+        return result;
+    }
+    if (access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT) {
+        result.status = Status::NotFound;
         return result;
     }
     ztfile::LockGuard lock(recordPath(serial));

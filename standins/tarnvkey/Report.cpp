@@ -1,0 +1,51 @@
+#include "Report.h"
+
+#include <ostream>
+
+namespace tarnvkey {
+
+int fail(Context& context, const std::string& message)
+{
+    *context.err << "tarnvkey: " << message << '\n';
+    return kExitFailed;
+}
+
+int failStatus(Context& context, const std::string& serial, vtoken::Status status)
+{
+    std::string where = serial.empty() ? std::string() : "key " + serial + ": ";
+    if (status == vtoken::Status::NotFound)
+        return fail(context, "no key with serial number " + serial + " in " + context.storeFolder);
+    if (status == vtoken::Status::IoError)
+        return fail(context, where + "cannot read or write the store " + context.storeFolder);
+    return fail(context, where + vtoken::statusText(status));
+}
+
+int usageError(Context& context, const char* commandName, const std::string& message)
+{
+    *context.err << "tarnvkey: " << message << '\n';
+    if (const Command* command = findCommand(commandName)) {
+        *context.err << "usage: ";
+        printCommandHelp(*context.err, *command);
+    }
+    return kExitUsage;
+}
+
+bool parseCommand(Context& context, const char* commandName, size_t positionalCount,
+                  const std::set<std::string>& valued, const std::set<std::string>& flags, ParsedArgs* parsed,
+                  int* exitCode)
+{
+    std::string error;
+    if (!parseArgs(context.args, valued, flags, parsed, &error)) {
+        *exitCode = usageError(context, commandName, error);
+        return false;
+    }
+    if (parsed->positional.size() != positionalCount) {
+        *exitCode = usageError(context, commandName,
+                               parsed->positional.size() < positionalCount ? "missing argument"
+                                                                            : "too many arguments");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace tarnvkey
