@@ -1,5 +1,6 @@
 #include "DAzoZidozuz.h"
 
+#include "ZTCommonDef.h"
 #include "ZTLog.h"
 #include "ui_ZUdeVovavadErudsDlg.h"
 

@@ -11,6 +11,7 @@
 
 #include "CertManager.h"
 #include "DAzoZidozuz.h"
+#include "DeviceAccess.h"
 #include "DeviceTables.h"
 #include "DeviceWatch.h"
 #include "LanguageWidgets.h"

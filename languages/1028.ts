@@ -1,0 +1,341 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_TW">
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Product_Name</source>
+        <translation>網銀金鑰管理工具</translation>
+    </message>
+    <message>
+        <source>Main_Window_Action</source>
+        <translation>主介面</translation>
+    </message>
+    <message>
+        <source>About_Action</source>
+        <translation>關於</translation>
+    </message>
+    <message>
+        <source>Quit_Action</source>
+        <translation>結束</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>d_ok</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>MessageBox_Title_Notice</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Please_Select_Device</source>
+        <translation>請先選擇一個金鑰。</translation>
+    </message>
+    <message>
+        <source>Cert_Download_Tips</source>
+        <translation>即將開啟憑證下載頁面，是否繼續？</translation>
+    </message>
+    <message>
+        <source>Refresh_Success</source>
+        <translation>重新整理完成。</translation>
+    </message>
+    <message>
+        <source>Enum_NotFoundDev</source>
+        <translation>未偵測到金鑰，請插入金鑰。</translation>
+    </message>
+    <message>
+        <source>Enum_FoundDev</source>
+        <translation>已偵測到金鑰 %s，密碼剩餘嘗試次數：%lu</translation>
+    </message>
+    <message>
+        <source>DEV_Not_Have_Cert</source>
+        <translation>金鑰 %s 中沒有憑證。</translation>
+    </message>
+    <message>
+        <source>Pin_Not_Initialized</source>
+        <translation>金鑰 %s 仍在使用初始密碼，請修改密碼。</translation>
+    </message>
+    <message>
+        <source>Pin_Locked_Notice</source>
+        <translation>金鑰 %s 的密碼已鎖定。</translation>
+    </message>
+    <message>
+        <source>Pin_Locked</source>
+        <translation>密碼已鎖定，請聯絡銀行解鎖。</translation>
+    </message>
+    <message>
+        <source>Validate_Of_The_Certificate</source>
+        <translation>憑證有效期：%d-%d-%d 至 %d-%d-%d</translation>
+    </message>
+    <message>
+        <source>Device_Insert</source>
+        <translation>金鑰已插入。</translation>
+    </message>
+    <message>
+        <source>Device_Remove</source>
+        <translation>金鑰已拔出。</translation>
+    </message>
+    <message>
+        <source>ChangePin_Success</source>
+        <translation>密碼修改成功，密碼最多可嘗試 %d 次。</translation>
+    </message>
+    <message>
+        <source>ChangePin_Failed</source>
+        <translation>密碼修改失敗。</translation>
+    </message>
+    <message>
+        <source>SetPin_Failed</source>
+        <translation>密碼設定失敗。</translation>
+    </message>
+    <message>
+        <source>Set_Pin_Btn</source>
+        <translation>設定密碼</translation>
+    </message>
+    <message>
+        <source>Device_Not_Set_Password</source>
+        <translation>該金鑰尚未設定密碼，請先設定密碼。</translation>
+    </message>
+    <message>
+        <source>VerifyPin_Failed</source>
+        <translation>密碼驗證失敗。</translation>
+    </message>
+    <message>
+        <source>SignatureTest_Success</source>
+        <translation>簽章測試成功。</translation>
+    </message>
+    <message>
+        <source>InitToken_Needed</source>
+        <translation>該金鑰尚未初始化，請先格式化。</translation>
+    </message>
+    <message>
+        <source>Format_Prompt_One</source>
+        <translation>格式化將清除金鑰中的全部憑證和資料，是否繼續？</translation>
+    </message>
+    <message>
+        <source>Format_Prompt_Two</source>
+        <translation>請再次確認：格式化金鑰 %s？</translation>
+    </message>
+    <message>
+        <source>Format_Success</source>
+        <translation>格式化成功，請為金鑰設定新密碼。</translation>
+    </message>
+    <message>
+        <source>Continue_Formatting_Btn</source>
+        <translation>繼續</translation>
+    </message>
+    <message>
+        <source>Confirm_Formatting_Btn</source>
+        <translation>確認格式化</translation>
+    </message>
+    <message>
+        <source>WebBank_Url_Invalid</source>
+        <translation>未設定有效的網銀位址。</translation>
+    </message>
+    <message>
+        <source>DownCert_Url_Invalid</source>
+        <translation>未設定有效的憑證下載位址。</translation>
+    </message>
+</context>
+<context>
+    <name>UKeyMainWindow</name>
+    <message>
+        <source>ZTZUdeVovavadEruds</source>
+        <translation>網銀金鑰管理工具</translation>
+    </message>
+    <message>
+        <source>m_LoginWeb</source>
+        <translation>登入網銀</translation>
+    </message>
+    <message>
+        <source>m_ChangePin</source>
+        <translation>修改密碼</translation>
+    </message>
+    <message>
+        <source>m_ViewCert</source>
+        <translation>檢視憑證</translation>
+    </message>
+    <message>
+        <source>m_TestSign</source>
+        <translation>簽章測試</translation>
+    </message>
+    <message>
+        <source>m_DownCert</source>
+        <translation>下載憑證</translation>
+    </message>
+    <message>
+        <source>m_Format</source>
+        <translation>格式化</translation>
+    </message>
+    <message>
+        <source>m_UpgradeOnline</source>
+        <translation>線上更新</translation>
+    </message>
+    <message>
+        <source>m_Refresh</source>
+        <translation>重新整理</translation>
+    </message>
+    <message>
+        <source>m_SystemSetting</source>
+        <translation>系統設定</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_Cert_Viewer</name>
+    <message>
+        <source>CertViewer</source>
+        <translation>憑證檢視</translation>
+    </message>
+    <message>
+        <source>Certificate Information</source>
+        <translation>憑證資訊</translation>
+    </message>
+    <message>
+        <source>close</source>
+        <translation>關閉</translation>
+    </message>
+</context>
+<context>
+    <name>QDialog</name>
+    <message>
+        <source>Certificate Field</source>
+        <translation>欄位</translation>
+    </message>
+    <message>
+        <source>Field Value</source>
+        <translation>值</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>序號</translation>
+    </message>
+    <message>
+        <source>Signature Algorithm</source>
+        <translation>簽章演算法</translation>
+    </message>
+    <message>
+        <source>Issuer</source>
+        <translation>簽發者</translation>
+    </message>
+    <message>
+        <source>Effective Date</source>
+        <translation>生效日期</translation>
+    </message>
+    <message>
+        <source>Expiry Date</source>
+        <translation>到期日期</translation>
+    </message>
+    <message>
+        <source>Subject</source>
+        <translation>主體</translation>
+    </message>
+    <message>
+        <source>Detail Public Key Info</source>
+        <translation>公開金鑰</translation>
+    </message>
+    <message>
+        <source>d_ok</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>SystemEquipmentInformation</source>
+        <translation>系統資訊</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>狀態</translation>
+    </message>
+    <message>
+        <source>OSVersion</source>
+        <translation>作業系統</translation>
+    </message>
+    <message>
+        <source>ProcessorArchitecture</source>
+        <translation>處理器架構</translation>
+    </message>
+    <message>
+        <source>CurrentStateOfService</source>
+        <translation>金鑰監控服務</translation>
+    </message>
+    <message>
+        <source>The daemon has started</source>
+        <translation>已啟動</translation>
+    </message>
+    <message>
+        <source>The daemon did not start</source>
+        <translation>未啟動</translation>
+    </message>
+    <message>
+        <source>Password remaining retry attempts</source>
+        <translation>密碼剩餘嘗試次數：%lu</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_About</name>
+    <message>
+        <source>Dialog</source>
+        <translation>關於</translation>
+    </message>
+    <message>
+        <source>logo</source>
+        <translation>圖示</translation>
+    </message>
+    <message>
+        <source>product name</source>
+        <translation>產品名稱</translation>
+    </message>
+    <message>
+        <source>version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>copyrights</source>
+        <translation>版權</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_System_Options</name>
+    <message>
+        <source>Dialog</source>
+        <translation>系統設定</translation>
+    </message>
+    <message>
+        <source>d_cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>d_ok</source>
+        <translation>確定</translation>
+    </message>
+    <message>
+        <source>d_systemCheck</source>
+        <translation>系統檢測</translation>
+    </message>
+    <message>
+        <source>openWebPageAtStartup</source>
+        <translation>插入金鑰時開啟網銀頁面</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_System_Check</name>
+    <message>
+        <source>Dialog</source>
+        <translation>系統檢測</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>確定</translation>
+    </message>
+</context>
+</TS>

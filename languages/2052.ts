@@ -1,0 +1,341 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN">
+<context>
+    <name>QObject</name>
+    <message>
+        <source>Product_Name</source>
+        <translation>网银密钥管理工具</translation>
+    </message>
+    <message>
+        <source>Main_Window_Action</source>
+        <translation>主界面</translation>
+    </message>
+    <message>
+        <source>About_Action</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>Quit_Action</source>
+        <translation>退出</translation>
+    </message>
+    <message>
+        <source>Ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>d_ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>MessageBox_Title_Notice</source>
+        <translation>提示</translation>
+    </message>
+    <message>
+        <source>Please_Select_Device</source>
+        <translation>请先选择一个密钥。</translation>
+    </message>
+    <message>
+        <source>Cert_Download_Tips</source>
+        <translation>即将打开证书下载页面，是否继续？</translation>
+    </message>
+    <message>
+        <source>Refresh_Success</source>
+        <translation>刷新完成。</translation>
+    </message>
+    <message>
+        <source>Enum_NotFoundDev</source>
+        <translation>未检测到密钥，请插入密钥。</translation>
+    </message>
+    <message>
+        <source>Enum_FoundDev</source>
+        <translation>已检测到密钥 %s，口令剩余尝试次数：%lu</translation>
+    </message>
+    <message>
+        <source>DEV_Not_Have_Cert</source>
+        <translation>密钥 %s 中没有证书。</translation>
+    </message>
+    <message>
+        <source>Pin_Not_Initialized</source>
+        <translation>密钥 %s 仍在使用初始口令，请修改口令。</translation>
+    </message>
+    <message>
+        <source>Pin_Locked_Notice</source>
+        <translation>密钥 %s 的口令已锁定。</translation>
+    </message>
+    <message>
+        <source>Pin_Locked</source>
+        <translation>口令已锁定，请联系银行解锁。</translation>
+    </message>
+    <message>
+        <source>Validate_Of_The_Certificate</source>
+        <translation>证书有效期：%d-%d-%d 至 %d-%d-%d</translation>
+    </message>
+    <message>
+        <source>Device_Insert</source>
+        <translation>密钥已插入。</translation>
+    </message>
+    <message>
+        <source>Device_Remove</source>
+        <translation>密钥已拔出。</translation>
+    </message>
+    <message>
+        <source>ChangePin_Success</source>
+        <translation>口令修改成功，口令最多可尝试 %d 次。</translation>
+    </message>
+    <message>
+        <source>ChangePin_Failed</source>
+        <translation>口令修改失败。</translation>
+    </message>
+    <message>
+        <source>SetPin_Failed</source>
+        <translation>口令设置失败。</translation>
+    </message>
+    <message>
+        <source>Set_Pin_Btn</source>
+        <translation>设置口令</translation>
+    </message>
+    <message>
+        <source>Device_Not_Set_Password</source>
+        <translation>该密钥尚未设置口令，请先设置口令。</translation>
+    </message>
+    <message>
+        <source>VerifyPin_Failed</source>
+        <translation>口令验证失败。</translation>
+    </message>
+    <message>
+        <source>SignatureTest_Success</source>
+        <translation>签名测试成功。</translation>
+    </message>
+    <message>
+        <source>InitToken_Needed</source>
+        <translation>该密钥尚未初始化，请先格式化。</translation>
+    </message>
+    <message>
+        <source>Format_Prompt_One</source>
+        <translation>格式化将清除密钥中的全部证书和数据，是否继续？</translation>
+    </message>
+    <message>
+        <source>Format_Prompt_Two</source>
+        <translation>请再次确认：格式化密钥 %s？</translation>
+    </message>
+    <message>
+        <source>Format_Success</source>
+        <translation>格式化成功，请为密钥设置新口令。</translation>
+    </message>
+    <message>
+        <source>Continue_Formatting_Btn</source>
+        <translation>继续</translation>
+    </message>
+    <message>
+        <source>Confirm_Formatting_Btn</source>
+        <translation>确认格式化</translation>
+    </message>
+    <message>
+        <source>WebBank_Url_Invalid</source>
+        <translation>未配置有效的网银地址。</translation>
+    </message>
+    <message>
+        <source>DownCert_Url_Invalid</source>
+        <translation>未配置有效的证书下载地址。</translation>
+    </message>
+</context>
+<context>
+    <name>UKeyMainWindow</name>
+    <message>
+        <source>ZTZUdeVovavadEruds</source>
+        <translation>网银密钥管理工具</translation>
+    </message>
+    <message>
+        <source>m_LoginWeb</source>
+        <translation>登录网银</translation>
+    </message>
+    <message>
+        <source>m_ChangePin</source>
+        <translation>修改口令</translation>
+    </message>
+    <message>
+        <source>m_ViewCert</source>
+        <translation>查看证书</translation>
+    </message>
+    <message>
+        <source>m_TestSign</source>
+        <translation>签名测试</translation>
+    </message>
+    <message>
+        <source>m_DownCert</source>
+        <translation>下载证书</translation>
+    </message>
+    <message>
+        <source>m_Format</source>
+        <translation>格式化</translation>
+    </message>
+    <message>
+        <source>m_UpgradeOnline</source>
+        <translation>在线升级</translation>
+    </message>
+    <message>
+        <source>m_Refresh</source>
+        <translation>刷新</translation>
+    </message>
+    <message>
+        <source>m_SystemSetting</source>
+        <translation>系统设置</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_Cert_Viewer</name>
+    <message>
+        <source>CertViewer</source>
+        <translation>证书查看</translation>
+    </message>
+    <message>
+        <source>Certificate Information</source>
+        <translation>证书信息</translation>
+    </message>
+    <message>
+        <source>close</source>
+        <translation>关闭</translation>
+    </message>
+</context>
+<context>
+    <name>QDialog</name>
+    <message>
+        <source>Certificate Field</source>
+        <translation>字段</translation>
+    </message>
+    <message>
+        <source>Field Value</source>
+        <translation>值</translation>
+    </message>
+    <message>
+        <source>Version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>Serial Number</source>
+        <translation>序列号</translation>
+    </message>
+    <message>
+        <source>Signature Algorithm</source>
+        <translation>签名算法</translation>
+    </message>
+    <message>
+        <source>Issuer</source>
+        <translation>颁发者</translation>
+    </message>
+    <message>
+        <source>Effective Date</source>
+        <translation>生效日期</translation>
+    </message>
+    <message>
+        <source>Expiry Date</source>
+        <translation>失效日期</translation>
+    </message>
+    <message>
+        <source>Subject</source>
+        <translation>使用者</translation>
+    </message>
+    <message>
+        <source>Detail Public Key Info</source>
+        <translation>公钥</translation>
+    </message>
+    <message>
+        <source>d_ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>SystemEquipmentInformation</source>
+        <translation>系统信息</translation>
+    </message>
+    <message>
+        <source>Status</source>
+        <translation>状态</translation>
+    </message>
+    <message>
+        <source>OSVersion</source>
+        <translation>操作系统</translation>
+    </message>
+    <message>
+        <source>ProcessorArchitecture</source>
+        <translation>处理器架构</translation>
+    </message>
+    <message>
+        <source>CurrentStateOfService</source>
+        <translation>密钥监控服务</translation>
+    </message>
+    <message>
+        <source>The daemon has started</source>
+        <translation>已启动</translation>
+    </message>
+    <message>
+        <source>The daemon did not start</source>
+        <translation>未启动</translation>
+    </message>
+    <message>
+        <source>Password remaining retry attempts</source>
+        <translation>口令剩余尝试次数：%lu</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_About</name>
+    <message>
+        <source>Dialog</source>
+        <translation>关于</translation>
+    </message>
+    <message>
+        <source>logo</source>
+        <translation>图标</translation>
+    </message>
+    <message>
+        <source>product name</source>
+        <translation>产品名称</translation>
+    </message>
+    <message>
+        <source>version</source>
+        <translation>版本</translation>
+    </message>
+    <message>
+        <source>copyrights</source>
+        <translation>版权</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_System_Options</name>
+    <message>
+        <source>Dialog</source>
+        <translation>系统设置</translation>
+    </message>
+    <message>
+        <source>d_cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message>
+        <source>d_ok</source>
+        <translation>确定</translation>
+    </message>
+    <message>
+        <source>d_systemCheck</source>
+        <translation>系统检测</translation>
+    </message>
+    <message>
+        <source>openWebPageAtStartup</source>
+        <translation>插入密钥时打开网银页面</translation>
+    </message>
+</context>
+<context>
+    <name>Dialog_System_Check</name>
+    <message>
+        <source>Dialog</source>
+        <translation>系统检测</translation>
+    </message>
+    <message>
+        <source>ok</source>
+        <translation>确定</translation>
+    </message>
+</context>
+</TS>
