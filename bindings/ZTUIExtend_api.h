@@ -15,12 +15,11 @@
 #define ZTUIEX_ERR_CHANGE_CANCELLED 0x30003003u    // ZTUIEx_ChangePin dialog cancelled
 #define ZTUIEX_ERR_SET_CANCELLED 0x30004003u       // ZTUIEx_SetPin dialog cancelled
 
-// The library's own failures.
+// The library's own failures. Failures of the key store come back with the
+// token library's codes (ZTTOKEN_ERR_NO_DEVICE, _DAMAGED, _STORE_IO, _BUSY, ...).
 #define ZTUIEX_ERR_NO_GUI 0x30000101u          // no QApplication, or not on its thread
 #define ZTUIEX_ERR_INVALID_HANDLE 0x30000102u  // null or unknown device handle
 #define ZTUIEX_ERR_INVALID_ARG 0x30000103u     // bad PIN kind, null text, ...
-#define ZTUIEX_ERR_KEY_UNUSABLE 0x30000104u    // the key's record is missing or damaged
-#define ZTUIEX_ERR_STORE 0x30000105u           // the key store could not be read or written
 #define ZTUIEX_ERR_NOT_INITIALISED 0x30000106u // the key must be formatted first
 #define ZTUIEX_ERR_ALREADY_SET 0x30000107u     // SetPin on a key whose PIN was already changed
 #define ZTUIEX_ERR_NO_TOKEN_LIBRARY 0x30000108u // the token library is not loaded in this process

@@ -1,43 +1,163 @@
-// The dialogs the programs call.
-#include "Export.h"
-#include "UiContext.h"
+// The dialogs the programs call. Each checks everything it can before a
+// window opens: a locked or unformatted key gets its code, not a dialog.
+#include <QPointer>
+#include <cstring>
 
-ZTUIEX_EXPORT uint32_t ZTUIEx_VerifyPin(void*, uint32_t)
+#include "ChangePinDialog.h"
+#include "Export.h"
+#include "FormatDialog.h"
+#include "KeyAccess.h"
+#include "MessageDialog.h"
+#include "SetPinDialog.h"
+#include "TokenLink.h"
+#include "UiContext.h"
+#include "UiLanguage.h"
+#include "VerifyPinDialog.h"
+
+namespace {
+
+// Longest translation key or text we take from a caller.
+constexpr size_t kMaxTextBytes = 4096;
+
+struct Target {
+    std::string serial;
+    uiex::PinState state;
+};
+
+uint32_t findKey(void* device, uint32_t pinKind, Target* target)
 {
     if (uint32_t rc = uiex::checkGui())
         return rc;
-    return ZTUIEX_ERR_NOT_SUPPORTED(4);
+    if (pinKind != ZTUIEX_PIN_USER)
+        return ZTUIEX_ERR_INVALID_ARG;
+    if (uint32_t rc = uiex::serialOfHandle(device, &target->serial))
+        return rc;
+    return uiex::KeyAccess(target->serial).readPinState(&target->state);
+}
+
+// Shows a dialog made by make, modal, and hands back its result. The dialog
+// may die with its parent while it is open; then it counts as cancelled.
+template <typename Dialog, typename Make>
+uint32_t runDialog(Make make, uint32_t cancelled)
+{
+    QPointer<Dialog> dialog = make(uiex::parentWindow());
+    dialog->exec();
+    if (!dialog)
+        return cancelled;
+    uint32_t code = dialog->resultCode();
+    delete dialog.data();
+    return code;
+}
+
+}  // namespace
+
+ZTUIEX_EXPORT uint32_t ZTUIEx_VerifyPin(void* device, uint32_t pinKind)
+{
+    Target target;
+    if (uint32_t rc = findKey(device, pinKind, &target))
+        return rc;
+    if (!target.state.initialised)
+        return ZTUIEX_ERR_NOT_INITIALISED;
+    if (target.state.attemptsLeft <= 0)
+        return ZTUIEX_ERR_PIN_LOCKED;
+    uiex::DialogSlot slot;
+    if (!slot.acquired())
+        return ZTUIEX_ERR_BUSY;
+    uiex::Texts texts;
+    uiex::KeyAccess key(target.serial);
+    return runDialog<uiex::VerifyPinDialog>(
+        [&](QWidget* parent) {
+            return new uiex::VerifyPinDialog(texts, QString::fromStdString(target.serial),
+                                             target.state.attemptsLeft,
+                                             [&](const std::string& pin) { return key.verifyPin(pin); }, parent);
+        },
+        ZTUIEX_ERR_VERIFY_CANCELLED);
 }
 ZTUIEX_CHECK_SIGNATURE(ZTUIEx_VerifyPin);
 
-ZTUIEX_EXPORT uint32_t ZTUIEx_ChangePin(void*, uint32_t)
+ZTUIEX_EXPORT uint32_t ZTUIEx_ChangePin(void* device, uint32_t pinKind)
 {
-    if (uint32_t rc = uiex::checkGui())
+    Target target;
+    if (uint32_t rc = findKey(device, pinKind, &target))
         return rc;
-    return ZTUIEX_ERR_NOT_SUPPORTED(5);
+    if (!target.state.initialised)
+        return ZTUIEX_ERR_NOT_INITIALISED;
+    if (target.state.attemptsLeft <= 0)
+        return ZTUIEX_ERR_PIN_LOCKED;
+    uiex::DialogSlot slot;
+    if (!slot.acquired())
+        return ZTUIEX_ERR_BUSY;
+    uiex::Texts texts;
+    uiex::KeyAccess key(target.serial);
+    return runDialog<uiex::ChangePinDialog>(
+        [&](QWidget* parent) {
+            return new uiex::ChangePinDialog(
+                texts, QString::fromStdString(target.serial), target.state.attemptsLeft,
+                [&](const std::string& oldPin, const std::string& newPin) { return key.changePin(oldPin, newPin); },
+                parent);
+        },
+        ZTUIEX_ERR_CHANGE_CANCELLED);
 }
 ZTUIEX_CHECK_SIGNATURE(ZTUIEx_ChangePin);
 
-ZTUIEX_EXPORT uint32_t ZTUIEx_SetPin(void*, uint32_t)
+ZTUIEX_EXPORT uint32_t ZTUIEx_SetPin(void* device, uint32_t pinKind)
 {
-    if (uint32_t rc = uiex::checkGui())
+    Target target;
+    if (uint32_t rc = findKey(device, pinKind, &target))
         return rc;
-    return ZTUIEX_ERR_NOT_SUPPORTED(6);
+    if (!target.state.initialised)
+        return ZTUIEX_ERR_NOT_INITIALISED;
+    // Without the old PIN only an initial PIN may be replaced.
+    if (target.state.changed)
+        return ZTUIEX_ERR_ALREADY_SET;
+    if (target.state.attemptsLeft <= 0)
+        return ZTUIEX_ERR_PIN_LOCKED;
+    uiex::DialogSlot slot;
+    if (!slot.acquired())
+        return ZTUIEX_ERR_BUSY;
+    uiex::Texts texts;
+    uiex::KeyAccess key(target.serial);
+    return runDialog<uiex::SetPinDialog>(
+        [&](QWidget* parent) {
+            return new uiex::SetPinDialog(texts, QString::fromStdString(target.serial),
+                                          [&](const std::string& pin) { return key.setInitialPin(pin); }, parent);
+        },
+        ZTUIEX_ERR_SET_CANCELLED);
 }
 ZTUIEX_CHECK_SIGNATURE(ZTUIEx_SetPin);
 
-ZTUIEX_EXPORT uint32_t ZTUIEx_InitTokenWithDefConfig(void*, uint32_t)
+ZTUIEX_EXPORT uint32_t ZTUIEx_InitTokenWithDefConfig(void* device, uint32_t)
 {
     if (uint32_t rc = uiex::checkGui())
         return rc;
-    return ZTUIEX_ERR_NOT_SUPPORTED(12);
+    std::string serial;
+    if (uint32_t rc = uiex::serialOfHandle(device, &serial))
+        return rc;
+    uiex::DialogSlot slot;
+    if (!slot.acquired())
+        return ZTUIEX_ERR_BUSY;
+    uiex::Texts texts;
+    uiex::KeyAccess key(serial);
+    QPointer<uiex::FormatDialog> dialog = new uiex::FormatDialog(
+        texts, QString::fromStdString(serial), [key] { return key.format(); }, uiex::parentWindow());
+    uint32_t code = dialog->run();
+    delete dialog.data();
+    return code;
 }
 ZTUIEX_CHECK_SIGNATURE(ZTUIEx_InitTokenWithDefConfig);
 
-ZTUIEX_EXPORT uint32_t ZTUIEx_MessageBox(const char*, const char*, uint32_t, uint32_t)
+ZTUIEX_EXPORT uint32_t ZTUIEx_MessageBox(const char* text, const char* title, uint32_t flags, uint32_t)
 {
     if (uint32_t rc = uiex::checkGui())
         return rc;
-    return ZTUIEX_ERR_NOT_SUPPORTED(19);
+    if ((text && strnlen(text, kMaxTextBytes + 1) > kMaxTextBytes) ||
+        (title && strnlen(title, kMaxTextBytes + 1) > kMaxTextBytes))
+        return ZTUIEX_ERR_INVALID_ARG;
+    uiex::Texts texts;
+    QString shownText = text ? texts.message(QByteArray(text)) : QString();
+    QString shownTitle = title ? texts.message(QByteArray(title)) : QString();
+    return runDialog<uiex::MessageDialog>(
+        [&](QWidget* parent) { return new uiex::MessageDialog(texts, shownText, shownTitle, flags, parent); },
+        ZTUIEX_ID_CANCEL);
 }
 ZTUIEX_CHECK_SIGNATURE(ZTUIEx_MessageBox);

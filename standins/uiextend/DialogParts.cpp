@@ -1,0 +1,76 @@
+#include "DialogParts.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <string>
+
+#include "KeyAccess.h"
+#include "UiContext.h"
+
+namespace uiex {
+
+void prepareDialog(QDialog* dialog, const char* objectName, const QString& title)
+{
+    dialog->setObjectName(objectName);
+    dialog->setWindowTitle(title);
+    dialog->setModal(true);
+    dialog->setWindowModality(dialog->parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
+}
+
+QLabel* makeLabel(QWidget* parent, const char* objectName, const QString& text)
+{
+    QLabel* label = new QLabel(text, parent);
+    label->setObjectName(objectName);
+    label->setWordWrap(true);
+    return label;
+}
+
+QLineEdit* makePinEdit(QWidget* parent, const char* objectName)
+{
+    QLineEdit* edit = new QLineEdit(parent);
+    edit->setObjectName(objectName);
+    edit->setEchoMode(QLineEdit::Password);
+    edit->setMaxLength(static_cast<int>(maxPinLength()));
+    edit->setAccessibleName(objectName);
+    return edit;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& text)
+{
+    QPushButton* button = new QPushButton(text, parent);
+    button->setObjectName(objectName);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QLabel* makeMessageLabel(QWidget* parent)
+{
+    QLabel* label = makeLabel(parent, "label_Message");
+    label->setStyleSheet("color: #c00000;");
+    label->hide();
+    return label;
+}
+
+void showMessage(QLabel* label, const QString& text)
+{
+    label->setText(text);
+    label->setVisible(!text.isEmpty());
+}
+
+void wipe(QLineEdit* edit)
+{
+    edit->setText(QString(edit->text().size(), QLatin1Char(' ')));
+    edit->clear();
+}
+
+void wipe(std::string& text)
+{
+    volatile char* p = text.empty() ? nullptr : &text[0];
+    for (size_t i = 0; i < text.size(); ++i)
+        p[i] = 0;
+    text.clear();
+}
+
+}  // namespace uiex

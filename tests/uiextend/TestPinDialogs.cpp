@@ -1,0 +1,216 @@
+// The PIN dialogs driven as a user would, over a real virtual key whose store
+// counts every attempt.
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QVariant>
+
+#include "ChildProcess.h"
+#include "Pin.h"
+#include "UiTestKit.h"
+#include "ZTUIExtend_fundef.h"
+
+TEST(PinDialogs, RightPinVerifiesAndKeepsEveryAttempt)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    DialogDriver driver("ZTUIExVerifyPinDialog", [](QWidget* dialog) {
+        EXPECT_NE(labelText(dialog, "label_Device").find("VK0000001"), std::string::npos);
+        typeInto(dialog, "lineEdit_Pin", "Pin12345");
+        clickButton(dialog, "pushButton_OK");
+    });
+    EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0u);
+    EXPECT_TRUE(driver.ran());
+    EXPECT_EQ(env.record().userPin.attemptsLeft, vtoken::kDefaultAttempts);
+}
+
+TEST(PinDialogs, WrongPinShowsAttemptsCountedInTheStoreAndAllowsAnotherTry)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    int storedWhileOpen = -1;
+    DialogDriver driver("ZTUIExVerifyPinDialog", [&](QWidget* dialog) {
+        typeInto(dialog, "lineEdit_Pin", "Wrong999");
+        clickButton(dialog, "pushButton_OK");
+        typeInto(dialog, "lineEdit_Pin", "Wrong998");
+        clickButton(dialog, "pushButton_OK");
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_NE(labelText(dialog, "label_Attempts").find("8"), std::string::npos);
+        EXPECT_TRUE(child<QLabel>(dialog, "label_Message")->isVisibleTo(dialog));
+        EXPECT_NE(labelText(dialog, "label_Message").find("8"), std::string::npos);
+        // The field is emptied for the next try.
+        EXPECT_TRUE(child<QLineEdit>(dialog, "lineEdit_Pin")->text().isEmpty());
+        storedWhileOpen = env.record().userPin.attemptsLeft;
+        // A PIN too short for any key is refused in the dialog, costing nothing.
+        typeInto(dialog, "lineEdit_Pin", "123");
+        clickButton(dialog, "pushButton_OK");
+        EXPECT_EQ(env.record().userPin.attemptsLeft, 8);
+        typeInto(dialog, "lineEdit_Pin", "Pin12345");
+        clickButton(dialog, "pushButton_OK");
+    });
+    EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0u);
+    EXPECT_EQ(storedWhileOpen, 8);
+    EXPECT_EQ(env.record().userPin.attemptsLeft, vtoken::kDefaultAttempts);
+}
+
+TEST(PinDialogs, CancelGivesEachDialogsOwnCode)
+{
+    KeySetup setup;
+    setup.pinChanged = false;
+    UiKeyEnvironment env(setup);
+    ASSERT_TRUE(env.ready());
+    std::string before = env.recordBytes();
+    {
+        DialogDriver driver("ZTUIExVerifyPinDialog", [](QWidget* d) { clickButton(d, "pushButton_Cancel"); });
+        EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0x30002003u);
+    }
+    {
+        DialogDriver driver("ZTUIExChangePinDialog", [](QWidget* d) {
+            typeInto(d, "lineEdit_OldPin", "Pin12345");
+            clickButton(d, "pushButton_Cancel");
+        });
+        EXPECT_EQ(fn_ZTUIEx_ChangePin(env.handle(), 1), 0x30003003u);
+    }
+    {
+        DialogDriver driver("ZTUIExSetPinDialog", [](QWidget* d) { clickButton(d, "pushButton_Cancel"); });
+        EXPECT_EQ(fn_ZTUIEx_SetPin(env.handle(), 1), 0x30004003u);
+    }
+    EXPECT_EQ(env.recordBytes(), before);
+}
+
+TEST(PinDialogs, LockedKeyIsReportedWithoutADialogAndTheLastWrongPinLocksIt)
+{
+    KeySetup setup;
+    setup.attempts = 1;
+    UiKeyEnvironment env(setup);
+    ASSERT_TRUE(env.ready());
+    DialogDriver driver("ZTUIExVerifyPinDialog", [](QWidget* d) {
+        typeInto(d, "lineEdit_Pin", "Wrong999");
+        clickButton(d, "pushButton_OK");
+    });
+    EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0x10000412u);
+    EXPECT_EQ(env.record().userPin.attemptsLeft, 0);
+    // Now locked: every PIN dialog answers at once.
+    EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0x10000412u);
+    EXPECT_EQ(fn_ZTUIEx_ChangePin(env.handle(), 1), 0x10000412u);
+}
+
+TEST(PinDialogs, ChangeRefusesBadNewPinsInsideTheDialogThenChangesForOtherProcesses)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    std::string before = env.recordBytes();
+    DialogDriver driver("ZTUIExChangePinDialog", [&](QWidget* d) {
+        typeInto(d, "lineEdit_OldPin", "Pin12345");
+        typeInto(d, "lineEdit_NewPin", "Abcdef12");
+        EXPECT_EQ(child<QLabel>(d, "label_Strength")->property("pinDegree").toUInt(), 0xFF02u);
+        typeInto(d, "lineEdit_ConfirmPin", "Abcdef13");
+        clickButton(d, "pushButton_OK");
+        std::string mismatch = labelText(d, "label_Message");
+        typeInto(d, "lineEdit_NewPin", "Ab1");
+        typeInto(d, "lineEdit_ConfirmPin", "Ab1");
+        EXPECT_EQ(child<QLabel>(d, "label_Strength")->property("pinDegree").toUInt(), 0xFF00u);
+        clickButton(d, "pushButton_OK");
+        std::string tooShort = labelText(d, "label_Message");
+        typeInto(d, "lineEdit_NewPin", "Pin12345");
+        typeInto(d, "lineEdit_ConfirmPin", "Pin12345");
+        clickButton(d, "pushButton_OK");
+        std::string same = labelText(d, "label_Message");
+        EXPECT_FALSE(mismatch.empty());
+        EXPECT_FALSE(tooShort.empty());
+        EXPECT_FALSE(same.empty());
+        EXPECT_NE(mismatch, tooShort);
+        EXPECT_NE(mismatch, same);
+        // None of that reached the key.
+        EXPECT_EQ(env.recordBytes(), before);
+        typeInto(d, "lineEdit_OldPin", "Pin12345");
+        typeInto(d, "lineEdit_NewPin", "abcdef12");
+        EXPECT_EQ(child<QLabel>(d, "label_Strength")->property("pinDegree").toUInt(), 0xFF01u);
+        typeInto(d, "lineEdit_ConfirmPin", "abcdef12");
+        clickButton(d, "pushButton_OK");
+    });
+    EXPECT_EQ(fn_ZTUIEx_ChangePin(env.handle(), 1), 0u);
+    std::string folder = env.storeFolder(), serial = env.serial();
+    pid_t child = forkChild([folder, serial] {
+        vtoken::Store store(folder);
+        bool oldRefused = store.verifyPin(serial, vtoken::PinKind::User, "Pin12345").status ==
+                          vtoken::Status::PinIncorrect;
+        bool newTaken = store.verifyPin(serial, vtoken::PinKind::User, "abcdef12").status == vtoken::Status::Ok;
+        return oldRefused && newTaken ? 0 : 1;
+    });
+    EXPECT_EQ(waitChild(child), 0);
+}
+
+TEST(PinDialogs, WrongOldPinCostsAnAttemptAndKeepsTheDialogOpen)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    DialogDriver driver("ZTUIExChangePinDialog", [&](QWidget* d) {
+        typeInto(d, "lineEdit_OldPin", "Wrong999");
+        typeInto(d, "lineEdit_NewPin", "New12345");
+        typeInto(d, "lineEdit_ConfirmPin", "New12345");
+        clickButton(d, "pushButton_OK");
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_EQ(env.record().userPin.attemptsLeft, vtoken::kDefaultAttempts - 1);
+        EXPECT_NE(labelText(d, "label_Attempts").find("9"), std::string::npos);
+        clickButton(d, "pushButton_Cancel");
+    });
+    EXPECT_EQ(fn_ZTUIEx_ChangePin(env.handle(), 1), 0x30003003u);
+    EXPECT_TRUE(vtoken::pinMatches(env.record().userPin, "Pin12345"));
+}
+
+TEST(PinDialogs, SetPinOnlyReplacesAnInitialPin)
+{
+    KeySetup setup;
+    setup.pinChanged = false;
+    UiKeyEnvironment env(setup);
+    ASSERT_TRUE(env.ready());
+    DialogDriver driver("ZTUIExSetPinDialog", [&](QWidget* d) {
+        // The initial PIN again would leave the key passing as changed.
+        typeInto(d, "lineEdit_NewPin", "Pin12345");
+        typeInto(d, "lineEdit_ConfirmPin", "Pin12345");
+        clickButton(d, "pushButton_OK");
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_FALSE(labelText(d, "label_Message").empty());
+        EXPECT_FALSE(env.record().pinChanged);
+        typeInto(d, "lineEdit_NewPin", "Mine2468");
+        typeInto(d, "lineEdit_ConfirmPin", "Mine2468");
+        clickButton(d, "pushButton_OK");
+    });
+    EXPECT_EQ(fn_ZTUIEx_SetPin(env.handle(), 1), 0u);
+    vtoken::KeyRecord key = env.record();
+    EXPECT_TRUE(key.pinChanged);
+    EXPECT_TRUE(vtoken::pinMatches(key.userPin, "Mine2468"));
+    // Once changed, setting without the old PIN is refused and nothing opens.
+    std::string before = env.recordBytes();
+    EXPECT_EQ(fn_ZTUIEx_SetPin(env.handle(), 1), ZTUIEX_ERR_ALREADY_SET);
+    EXPECT_EQ(env.recordBytes(), before);
+}
+
+TEST(PinDialogs, BadArgumentsAreRefusedBeforeAnyDialog)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    EXPECT_EQ(fn_ZTUIEx_VerifyPin(nullptr, 1), ZTUIEX_ERR_INVALID_HANDLE);
+    EXPECT_EQ(fn_ZTUIEx_VerifyPin(reinterpret_cast<void*>(0x1234), 1), ZTUIEX_ERR_INVALID_HANDLE);
+    EXPECT_EQ(fn_ZTUIEx_ChangePin(env.handle(), 0), ZTUIEX_ERR_INVALID_ARG);
+    EXPECT_EQ(fn_ZTUIEx_SetPin(env.handle(), 7), ZTUIEX_ERR_INVALID_ARG);
+    // An unplugged key is gone for the dialogs too.
+    ASSERT_EQ(env.store().unplug(env.serial()), vtoken::Status::Ok);
+    EXPECT_NE(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0u);
+}
+
+TEST(PinDialogs, OneDialogAtATime)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    uint32_t nested = 0;
+    DialogDriver driver("ZTUIExVerifyPinDialog", [&](QWidget* d) {
+        // A queued signal may call in while a dialog's event loop runs.
+        nested = fn_ZTUIEx_ChangePin(env.handle(), 1);
+        clickButton(d, "pushButton_Cancel");
+    });
+    EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0x30002003u);
+    EXPECT_EQ(nested, ZTUIEX_ERR_BUSY);
+}
