@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <map>
+#include <set>
 #include <sstream>
 #include <vector>
 
@@ -126,24 +128,25 @@ std::string labelText(QWidget* dialog, const char* labelName)
     return label ? label->text().toStdString() : std::string();
 }
 
-std::string changedLines(const std::string& before, const std::string& after)
+std::string changedFields(const std::string& before, const std::string& after)
 {
-    auto split = [](const std::string& text) {
-        std::vector<std::string> lines;
+    // Field name (first word of a line) -> its lines, in order.
+    auto fields = [](const std::string& text) {
+        std::map<std::string, std::vector<std::string>> out;
         std::istringstream in(text);
         for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
+            out[line.substr(0, line.find(' '))].push_back(line);
+        return out;
     };
-    std::vector<std::string> a = split(before), b = split(after);
+    auto a = fields(before), b = fields(after);
+    std::set<std::string> names;
+    for (const auto& entry : a)
+        names.insert(entry.first);
+    for (const auto& entry : b)
+        names.insert(entry.first);
     std::string out;
-    for (size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
-        std::string x = i < a.size() ? a[i] : "", y = i < b.size() ? b[i] : "";
-        if (x != y) {
-            // The first word names the field.
-            std::string field = (y.empty() ? x : y).substr(0, (y.empty() ? x : y).find(' '));
-            out += (out.empty() ? "" : ",") + field;
-        }
-    }
+    for (const std::string& name : names)
+        if (a[name] != b[name])
+            out += (out.empty() ? "" : ",") + name;
     return out;
 }

@@ -67,5 +67,6 @@ T* child(QWidget* dialog, const char* objectName);
 void typeInto(QWidget* dialog, const char* editName, const std::string& text);
 void clickButton(QWidget* dialog, const char* buttonName);
 std::string labelText(QWidget* dialog, const char* labelName);
-// Lines of a record file that differ between two versions (by line number).
-std::string changedLines(const std::string& before, const std::string& after);
+// Fields (first word of each line) of a record file whose lines differ
+// between two versions, sorted and comma-separated.
+std::string changedFields(const std::string& before, const std::string& after);
