@@ -153,6 +153,36 @@ void x509_cn_gets_from_dn2(char* dnText, char* out)
     commonNameOfDn(dnText, out, kCertNameOutLen);
 }
 
+namespace {
+// The name's whole text, not cut at the viewer's 1024 bytes: a common name
+// at the end of a long name must not be lost.
+void storeCommonName(const x509_name* dn, char* out)
+{
+    if (!out)
+        return;
+    size_t size = 1;
+    for (const x509_name* n = dn; n; n = n->next)
+        size += 2 * n->val.len + 32;
+    std::vector<char> text(size, '\0');
+    zvitDnGets(text.data(), text.size(), dn);
+    commonNameOfDn(text.data(), out, kCertNameOutLen);
+}
+}  // namespace
+
+short certCommonNames(const unsigned char* der, size_t len, char* subject, char* issuer, char* subject2)
+{
+    if (!der || len == 0)
+        return 0;
+    ZvitCert cert;
+    zvitCertInit(&cert);
+    zvitCertParseDer(&cert, der, len);
+    storeCommonName(&cert.crt.subject, subject);
+    storeCommonName(&cert.crt.issuer, issuer);
+    storeCommonName(&cert.crt.subject, subject2);
+    zvitCertFree(&cert);
+    return 1;
+}
+
 void pushBackContainer(QString name, const char* value)
 {
     QString text = QString::fromUtf8(value ? value : "");

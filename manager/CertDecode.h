@@ -47,5 +47,8 @@ std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len);
 struct tm certTimeUtc8(const x509_time& time);
 // " 2025-1-1 4:0:0\n" as the viewer shows it.
 std::string formatCertTime(const struct tm& t);
+// GetCertName's work: common names of subject, issuer and subject into the
+// non-null outputs (kCertNameOutLen bytes each). 0 for no input, else 1.
+short certCommonNames(const unsigned char* der, size_t len, char* subject, char* issuer, char* subject2);
 // The common-name rule on a distinguished-name text, into out (outSize bytes).
 void commonNameOfDn(const char* dnText, char* out, size_t outSize);

@@ -8,19 +8,7 @@
 
 #include "CertDecode.h"
 #include "DialogCertificateViewer.h"
-#include "x509/DnText.h"
 #include "x509/ZvitCert.h"
-
-namespace {
-void storeCommonName(const x509_name* dn, char* out)
-{
-    if (!out)
-        return;
-    char text[kCertTextLen] = {};
-    zvitDnGets(text, sizeof text, dn);
-    commonNameOfDn(text, out, kCertNameOutLen);
-}
-}  // namespace
 
 CCertManager::CCertManager(Ui::UKeyMainWindow* mainWindowUi, QWidget* parent)
     : QObject(parent), m_mainWindowUi(mainWindowUi)
@@ -36,16 +24,7 @@ short CCertManager::GetCertName(unsigned char* der, unsigned long len, char* sub
 short CCertManager::GetCertName_linux(unsigned char* der, unsigned long len, char* subjectName, char* issuerName,
                                       char* subjectName2)
 {
-    if (!der || len == 0)
-        return 0;
-    ZvitCert cert;
-    zvitCertInit(&cert);
-    zvitCertParseDer(&cert, der, len);
-    storeCommonName(&cert.crt.subject, subjectName);
-    storeCommonName(&cert.crt.issuer, issuerName);
-    storeCommonName(&cert.crt.subject, subjectName2);
-    zvitCertFree(&cert);
-    return 1;
+    return certCommonNames(der, len, subjectName, issuerName, subjectName2);
 }
 
 int CCertManager::GetCertExpireDate(unsigned char* der, unsigned long len, tm* notBefore, tm* notAfter)

@@ -64,9 +64,13 @@ QString labelOfRow(const unsigned char* row)
     return QString::fromUtf16(units, count);
 }
 
+// Token information pads the serial with blanks; the node shows it without.
 QString serialOfRow(const char* row)
 {
-    return QString::fromLatin1(row, static_cast<int>(strnlen(row, ZT_SERIAL_ROW_LEN)));
+    int length = static_cast<int>(strnlen(row, ZT_SERIAL_ROW_LEN));
+    while (length > 0 && row[length - 1] == ' ')
+        --length;
+    return QString::fromLatin1(row, length);
 }
 
 // One slot of a pass; true when a key is present.

@@ -3,6 +3,7 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -42,6 +43,12 @@ void install(int signum, void (*handler)(int))
 }
 
 }  // namespace
+
+void traceWindowState(bool shown)
+{
+    printf(shown ? "+DEBUG: main.cpp window shown\n" : "+DEBUG: main.cpp window hidden\n");
+    fflush(stdout);
+}
 
 void receSignal(int signum)
 {
@@ -112,9 +119,11 @@ void ProcessSignalReceiver::readPipe()
                 continue;
             if (requests[i] == 's') {
                 g_pMainDlg->show_MainWindow();
+                traceWindowState(true);
                 emit showRequested();
             } else if (requests[i] == 'h') {
                 g_pMainDlg->hide_MainWindow();
+                traceWindowState(false);
                 emit hideRequested();
             }
         }

@@ -12,6 +12,9 @@ void firefoxChangePin(int signum);
 // Makes the pipe and installs the handlers. Safe before the application
 // object exists; requests are dropped until a window is attached.
 bool installProcessSignalHandlers();
+// One line on standard output whenever the window is shown or hidden on
+// request, so launchers and tests can follow it.
+void traceWindowState(bool shown);
 
 class ProcessSignalReceiver : public QObject
 {

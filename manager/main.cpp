@@ -86,6 +86,7 @@ int main(int argc, char** argv)
         window->hide();
         ZTLog::WriteLog(ZT_LOG_PROCESS, LOG_SOURCE, __LINE__, "w.hide();");
     }
+    traceWindowState(show);
     g_pMainDlg = window.get();
     signalReceiver.attachWindow();
 
