@@ -3,8 +3,14 @@
 #include <QApplication>
 #include <QWidget>
 
+#include <cstring>
+
 #include "Export.h"
 #include "UiContext.h"
+
+namespace {
+constexpr size_t kMaxPathBytes = 4095;
+}
 
 ZTUIEX_EXPORT int32_t ZTUIEx_InitCtx(void)
 {
@@ -35,6 +41,9 @@ ZTUIEX_CHECK_SIGNATURE(ZTUIEx_SetParentHwnd);
 
 ZTUIEX_EXPORT uint32_t ZTUIEx_SetSysLangPath(const char* path)
 {
+    // Paths of the programs live in 260-byte buffers; a longer text is not one of theirs.
+    if (path && strnlen(path, kMaxPathBytes + 1) > kMaxPathBytes)
+        return ZTUIEX_ERR_INVALID_ARG;
     uiex::setLanguagePath(path ? path : "");
     return ZTUIEX_OK;
 }

@@ -56,8 +56,9 @@ uint32_t serialOfHandle(void* device, std::string* serial)
         rc = getAttr(device, ZTTOKEN_DEVATTR_SERIAL, buffer, &length);
         if (rc == ZTTOKEN_OK && length < sizeof(buffer))
             serial->assign(buffer, strnlen(buffer, static_cast<size_t>(length)));
-        else
+        else if (rc == ZTTOKEN_OK || rc == ZTTOKEN_ERR_INVALID_HANDLE || rc == ZTTOKEN_ERR_BUFFER_TOO_SMALL)
             rc = ZTUIEX_ERR_INVALID_HANDLE;
+        // Anything else (unplugged, damaged record, ...) is the token library's own word.
     }
     dlclose(library);  // balances the NOLOAD reference; the library stays loaded
     return rc;

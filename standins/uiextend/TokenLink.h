@@ -8,7 +8,8 @@
 namespace uiex {
 
 // 0 and the key's serial number, ZTUIEX_ERR_INVALID_HANDLE for a null or
-// unknown handle, ZTUIEX_ERR_NO_TOKEN_LIBRARY when no token library is loaded.
+// unknown handle, ZTUIEX_ERR_NO_TOKEN_LIBRARY when no token library is loaded,
+// else the token library's code (a key unplugged or damaged meanwhile).
 uint32_t serialOfHandle(void* device, std::string* serial);
 
 }  // namespace uiex

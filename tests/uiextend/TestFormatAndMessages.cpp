@@ -214,7 +214,7 @@ TEST(ParentWindow, DialogsAreModalOverItAndForgetItWhenItCloses)
     FreeZTUIExtendLib();
 }
 
-TEST(ParentWindow, DialogsOnlyOnTheGuiThread)
+TEST(ParentWindow, CallsFromElsewhereOrWithOversizedTextsAreRefused)
 {
     TestRoot root;
     ASSERT_TRUE(LoadZTUIExtendLib());
@@ -224,5 +224,7 @@ TEST(ParentWindow, DialogsOnlyOnTheGuiThread)
     EXPECT_EQ(fromWorker, ZTUIEX_ERR_NO_GUI);
     std::string huge(100000, 'k');
     EXPECT_EQ(fn_ZTUIEx_MessageBox(huge.c_str(), nullptr, 0, 0), ZTUIEX_ERR_INVALID_ARG);
+    EXPECT_EQ(fn_ZTUIEx_MessageBox("x", huge.c_str(), 0, 0), ZTUIEX_ERR_INVALID_ARG);
+    EXPECT_EQ(fn_ZTUIEx_SetSysLangPath(huge.c_str()), ZTUIEX_ERR_INVALID_ARG);
     FreeZTUIExtendLib();
 }
