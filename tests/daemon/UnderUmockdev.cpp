@@ -1,6 +1,6 @@
-// Test programs that use libusb in-process re-run themselves under
-// umockdev-wrapper once, before main, so the testbed they create is what libusb
-// sees.
+// Test programs that drive a USB testbed re-run themselves under
+// umockdev-wrapper once, before main: the testbed's uevents and libusb both
+// look at sysfs through the preload library.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>

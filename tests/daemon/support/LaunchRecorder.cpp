@@ -42,8 +42,8 @@ LaunchRecorder::LaunchRecorder(const std::string& root, const std::string& workD
     if (m_hadScript)
         m_savedScript = readFile(script);
     setStartsManager(true);
-    // The stand-in manager: a shell whose command line names this root's manager.
-    writeScript(m_root + "bin/tarnukey",
+    // The stand-in manager lives in the work folder, never over an installed one.
+    writeScript(managerPath(),
                 "#!/bin/sh\n"
                 "echo $$ >> '" + m_work + "/manager.pids'\n"
                 "trap 'exit 0' TERM\n"
@@ -51,7 +51,7 @@ LaunchRecorder::LaunchRecorder(const std::string& root, const std::string& workD
     writeScript(pathDir() + "/pgrep",
                 "#!/bin/sh\n"
                 "echo \"$*\" >> '" + m_work + "/pgrep.calls'\n"
-                "exec /usr/bin/pgrep -f '^/bin/sh " + m_root + "bin/tarnukey'\n");
+                "exec /usr/bin/pgrep -f '^/bin/sh " + managerPath() + "'\n");
 }
 
 LaunchRecorder::~LaunchRecorder()
@@ -66,7 +66,6 @@ LaunchRecorder::~LaunchRecorder()
         writeScript(script, m_savedScript);
     else
         unlink(script.c_str());
-    unlink((m_root + "bin/tarnukey").c_str());
 }
 
 void LaunchRecorder::setStartsManager(bool starts)
@@ -75,13 +74,13 @@ void LaunchRecorder::setStartsManager(bool starts)
     writeScript(m_root + "bin/runukey.sh",
                 "#!/bin/sh\n"
                 "echo \"$(date +%s%3N) $*\" >> '" + m_work + "/runukey.calls'\n" +
-                    (starts ? "exec '" + m_root + "bin/tarnukey' \"$@\"\n" : std::string("exit 1\n")));
+                    (starts ? "exec '" + managerPath() + "' \"$@\"\n" : std::string("exit 1\n")));
 }
 
 void LaunchRecorder::startManagerNow()
 {
     const size_t before = static_cast<size_t>(runningManagers());
-    pid_t pid = spawnProgram(m_root + "bin/tarnukey", {});
+    pid_t pid = spawnProgram(managerPath(), {});
     (void)pid;  // recorded in manager.pids by the stand-in itself
     for (int i = 0; i < 200 && static_cast<size_t>(runningManagers()) <= before; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -118,7 +117,7 @@ std::vector<LaunchCall> LaunchRecorder::waitCalls(size_t count, int timeoutMs) c
 int LaunchRecorder::runningManagers() const
 {
     std::string out;
-    runProgram("/usr/bin/pgrep", {"-f", "^/bin/sh " + m_root + "bin/tarnukey"}, &out);
+    runProgram("/usr/bin/pgrep", {"-f", "^/bin/sh " + managerPath()}, &out);
     return static_cast<int>(splitWords(out).size());
 }
 

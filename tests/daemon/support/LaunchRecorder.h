@@ -1,6 +1,6 @@
 #pragma once
-// A recording launch script and a stand-in manager process for one
-// installation root, and a pgrep that sees only that root's managers (the
+// A recording launch script (replacing the root's bin/runukey.sh until the
+// recorder ends) and a stand-in manager process, and a pgrep that sees only that root's managers (the
 // machine may run other managers that are none of the test's business).
 #include <string>
 #include <vector>
@@ -30,6 +30,8 @@ public:
     // Folder to put first on PATH of the process under test.
     std::string pathDir() const { return m_work + "/path"; }
     std::string pathEnvironment() const;
+    // The stand-in manager program (a shell script named tarnukey).
+    std::string managerPath() const { return m_work + "/tarnukey"; }
 
 private:
     std::string m_root, m_work;

@@ -1,0 +1,69 @@
+// Resource set-up of the daemon: the maker's libraries, the slot registry, the
+// supported-device table and settings, then the worker threads.
+#include <cstdlib>
+#include <pthread.h>
+
+#include "Pkcs11SlotManager.h"
+#include "SystemConfig.h"
+#include "VUVUdoRizari.h"
+#include "ZTLog.h"
+#include "ZTTokenExp_fundef.h"
+#include "ZTUIExtend_fundef.h"
+#include "ZTUtil_fundef.h"
+#include "global_def_var.h"
+
+namespace {
+
+// The table is the token library's business; a count it cannot mean (more
+// records than fit a sane allocation) is refused rather than allocated.
+const uint64_t kMaxEnumInfoCount = 4096;
+
+}  // namespace
+
+DWORD InitResource()
+{
+    if (!LoadZTUtilLib()) {
+        ZTLog::DaemonWriteLog(ZT_LOG_TRACE, "VUVUdoRizari", __LINE__, "LoadZTUtilLib() failed!");
+        return ZT_ERR_LOAD_LIBRARY;
+    }
+    if (!LoadZTTokenLib(ZTTOKEN_CALLER_DAEMON)) {
+        ZTLog::DaemonWriteLog(ZT_LOG_FAILURE, "VUVUdoRizari", __LINE__, "LoadZTTokenLib() Failed!");
+        return ZT_ERR_LOAD_LIBRARY;
+    }
+    if (!LoadZTUIExtendLib()) {
+        ZTLog::DaemonWriteLog(ZT_LOG_FAILURE, "VUVUdoRizari", __LINE__, "LoadZTUIExtendLib() Failed!");
+        return ZT_ERR_LOAD_LIBRARY;
+    }
+    DWORD rc = SlotManagerInitialize();
+    if (rc != 0)
+        return rc;
+
+    rc = ZTToken_GetCCIDDeviceInfoFromConfigFile(nullptr, &g_dwEnumInfoCount);
+    if (rc != 0)
+        return rc;
+    if (g_dwEnumInfoCount > kMaxEnumInfoCount)
+        return ZT_ERR_NO_MEMORY;
+    if (g_dwEnumInfoCount != 0) {
+        g_pEnumInfo = static_cast<unsigned char*>(calloc(g_dwEnumInfoCount, ZT_ENUM_INFO_RECORD_LEN));
+        if (!g_pEnumInfo)
+            return ZT_ERR_NO_MEMORY;
+    }
+    const uint64_t capacity = g_dwEnumInfoCount;
+    rc = ZTToken_GetCCIDDeviceInfoFromConfigFile(g_pEnumInfo, &g_dwEnumInfoCount);
+    if (rc != 0)
+        return rc;
+    // Never believe a count beyond what was allocated.
+    if (g_dwEnumInfoCount > capacity)
+        g_dwEnumInfoCount = capacity;
+
+    getLanguageFileName(g_szLanguageQmFileName);
+    g_canAutoShowZudeVovavadErud =
+        ZTUtil_GetIniUIntA("UkeyManage", "ShowZUdeVovavadErudWhenInsertDev", 0, g_szConfigFilePath) != 0;
+    runEnumDevice();
+
+    g_pfnDeviceEvent = startEnumDeviceThread;
+    pthread_t hotplug;
+    pthread_create(&hotplug, nullptr, threadLinuxKernelDeviceHotplugEvent, nullptr);
+    startEnumDeviceThread(&g_nPostions_init);
+    return 0;
+}

@@ -1,0 +1,277 @@
+// The installed daemon as a real program: simulated USB keys, the real slot
+// registry, a recording notification service and a recording launch script.
+#include <gtest/gtest.h>
+
+#include <QString>
+#include <algorithm>
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <set>
+#include <sys/stat.h>
+#include <thread>
+
+#include "DaemonHarness.h"
+#include "Language.h"
+#include "Record.h"
+#include "TestRoot.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const int kPassMs = 8000;  // one pass with its waits, on a loaded machine
+
+std::string text(const char* field, size_t size)
+{
+    return std::string(field, strnlen(field, size));
+}
+
+std::string translated(const char* key)
+{
+    const std::string qm = DaemonHarness::installedRoot() + "Languages/1033.qm";
+    return Language_LoadString(key, qm.c_str()).toStdString();
+}
+
+// What a consumer and the PKCS#11 library read for a published key.
+void expectPublished(const ZTSlotRegistry* reg, int slot, const std::string& serial, const std::string& label)
+{
+    ASSERT_NE(nullptr, reg);
+    const ZTSlotRecord& rec = reg->slots[slot];
+    EXPECT_EQ(static_cast<uint64_t>(slot), rec.slotId);
+    EXPECT_EQ(1, rec.present);
+    EXPECT_EQ(3u, rec.flags);
+    EXPECT_EQ(vtoken::deviceNameFor(serial), text(rec.deviceName, sizeof(rec.deviceName)));
+    EXPECT_EQ("The Cryptographic Device", text(rec.slotDescription, sizeof(rec.slotDescription)));
+    EXPECT_EQ("Zenvit Co.,Ltd.", text(rec.manufacturerID, sizeof(rec.manufacturerID)));
+    EXPECT_EQ(1, rec.hardwareMajor);
+    EXPECT_EQ(1, rec.firmwareMajor);
+    const TokenInfo64* info = reinterpret_cast<const TokenInfo64*>(rec.tokenInfo);
+    EXPECT_EQ(serial, std::string(reinterpret_cast<const char*>(info->serialNumber), serial.size()));
+    EXPECT_EQ(label, std::string(reinterpret_cast<const char*>(info->label), label.size()));
+    const std::string wide = utf16le(label);
+    EXPECT_EQ(wide, std::string(reinterpret_cast<const char*>(rec.label), wide.size()));
+}
+
+void expectNotification(const RecordedNotification& n, const char* bodyKey)
+{
+    EXPECT_EQ("susssasa{sv}i", n.signature);
+    EXPECT_EQ("ZEZudo Zavazor", n.appName);
+    EXPECT_EQ(translated("MessageBox_Title_Notice"), n.summary);
+    EXPECT_EQ(translated(bodyKey), n.body);
+    EXPECT_EQ(DaemonHarness::installedRoot() + "Resources/notifyIcon.png", n.imagePath);
+    EXPECT_EQ(3000, n.expireTimeout);
+}
+
+bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
+{
+    const auto end = std::chrono::steady_clock::now() + timeout;
+    while (std::chrono::steady_clock::now() < end) {
+        if (done())
+            return true;
+        std::this_thread::sleep_for(20ms);
+    }
+    return done();
+}
+
+}  // namespace
+
+TEST(DaemonProcess, KeysPluggedBeforeStartArePublishedReportedAndLaunchTheManager)
+{
+    DaemonHarness h;
+    const std::string a = h.createKey("First Key");
+    const std::string b = h.createKey("Second");
+    const int slotA = h.plugKey(a, true);
+    const int slotB = h.plugKey(b, true);
+    h.usb().addQuietly(0x046D, 0xC077);
+    ASSERT_GE(slotA, 0);
+    ASSERT_GE(slotB, 0);
+
+    const pid_t daemon = h.startDaemon();
+    ASSERT_TRUE(h.waitRegistry(10000)) << h.daemonOutput(daemon);
+    ASSERT_TRUE(h.startConsumer());
+    ASSERT_TRUE(h.waitSlotPresent(slotA, true, kPassMs)) << h.daemonOutput(daemon);
+    ASSERT_TRUE(h.waitSlotPresent(slotB, true, kPassMs));
+    expectPublished(h.registry(), slotA, a, "First Key");
+    expectPublished(h.registry(), slotB, b, "Second");
+    EXPECT_EQ(2, h.registry()->slotCount);
+
+    // One change pending per consumer: the first added slot reaches it.
+    auto changes = h.waitConsumerChanges(1, 5000);
+    ASSERT_FALSE(changes.empty());
+    EXPECT_EQ(2, changes[0].first);
+    EXPECT_TRUE(changes[0].second == slotA || changes[0].second == slotB);
+
+    auto launches = h.launches().waitCalls(1, 10000);
+    ASSERT_EQ(1u, launches.size());
+    EXPECT_EQ(std::vector<std::string>({"-sys"}), launches[0].args);
+    EXPECT_TRUE(waitFor([&] { return h.launches().runningManagers() == 1; }, 5000ms));
+    // The start-up pass announces nothing on the desktop.
+    EXPECT_TRUE(h.bus().notifications().empty());
+    EXPECT_TRUE(h.daemonAlive(daemon));
+}
+
+TEST(DaemonProcess, InsertionAndRemovalGoThroughRegistryDesktopAndLauncher)
+{
+    DaemonHarness h;
+    const std::string a = h.createKey("Bank Key");
+    const std::string b = h.createKey("Spare");
+    const pid_t daemon = h.startDaemon();
+    ASSERT_TRUE(h.waitRegistry(10000)) << h.daemonOutput(daemon);
+    ASSERT_TRUE(h.startConsumer());
+    std::this_thread::sleep_for(1500ms);  // the start-up pass found nothing
+    EXPECT_TRUE(h.consumerChanges().empty());
+    EXPECT_TRUE(h.launches().calls().empty());
+
+    const int slotA = h.plugKey(a);
+    ASSERT_TRUE(h.waitSlotPresent(slotA, true, kPassMs)) << h.daemonOutput(daemon);
+    expectPublished(h.registry(), slotA, a, "Bank Key");
+    auto changes = h.waitConsumerChanges(1, 5000);
+    ASSERT_EQ(1u, changes.size());
+    EXPECT_EQ(std::make_pair(2, slotA), changes[0]);
+    auto notes = h.bus().waitNotifications(1, 5000);
+    ASSERT_EQ(1u, notes.size());
+    expectNotification(notes[0], "Device_Insert");
+    auto launches = h.launches().waitCalls(1, 10000);
+    ASSERT_EQ(1u, launches.size());
+    EXPECT_EQ(std::vector<std::string>({"-sys"}), launches[0].args);
+    ASSERT_TRUE(waitFor([&] { return h.launches().runningManagers() == 1; }, 5000ms));
+
+    // A second key while the manager runs: reported, but no second manager.
+    const int slotB = h.plugKey(b);
+    ASSERT_TRUE(h.waitSlotPresent(slotB, true, kPassMs));
+    changes = h.waitConsumerChanges(2, 5000);
+    ASSERT_EQ(2u, changes.size());
+    EXPECT_EQ(std::make_pair(2, slotB), changes[1]);
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(1u, h.launches().calls().size());
+    EXPECT_EQ(1, h.launches().runningManagers());
+
+    h.unplugKey(a);
+    ASSERT_TRUE(h.waitSlotPresent(slotA, false, kPassMs));
+    changes = h.waitConsumerChanges(3, 5000);
+    ASSERT_EQ(3u, changes.size());
+    EXPECT_EQ(std::make_pair(3, slotA), changes[2]);
+    EXPECT_EQ(2u, h.registry()->slots[slotA].flags);
+    expectPublished(h.registry(), slotB, b, "Spare");
+    notes = h.bus().waitNotifications(3, 5000);
+    ASSERT_EQ(3u, notes.size());
+    expectNotification(notes[1], "Device_Insert");
+    expectNotification(notes[2], "Device_Remove");
+    EXPECT_TRUE(h.daemonAlive(daemon));
+}
+
+TEST(DaemonProcess, SecondStartExitsAndLeavesTheFirstRunning)
+{
+    DaemonHarness h;
+    const pid_t first = h.startDaemon();
+    ASSERT_TRUE(h.waitRegistry(10000)) << h.daemonOutput(first);
+    struct stat before {};
+    const std::string segment = "/dev/shm/" + simplifiedCspName(h.cspName()) + "P11X64";
+    ASSERT_EQ(0, stat(segment.c_str(), &before));
+
+    const pid_t second = h.startDaemon({"-sys"});
+    EXPECT_EQ(0, h.waitDaemonExit(second, 20000));
+    EXPECT_NE(std::string::npos,
+              h.daemonOutput(second).find("+DEBUG: main.cpp proess_id(" + std::to_string(first) + ") already exist\n"))
+        << h.daemonOutput(second) << "\n----\n" << h.daemonOutput(first);
+    struct stat after {};
+    ASSERT_EQ(0, stat(segment.c_str(), &after));
+    EXPECT_EQ(before.st_ino, after.st_ino) << "the registry was made again";
+    EXPECT_TRUE(h.daemonAlive(first));
+
+    // The first one still serves keys.
+    const int slot = h.plugKey(h.createKey("After"));
+    EXPECT_TRUE(h.waitSlotPresent(slot, true, kPassMs));
+}
+
+TEST(DaemonProcess, RestartUnderARunningConsumerPublishesAgain)
+{
+    DaemonHarness::Options options;
+    options.autoShow = true;
+    DaemonHarness h(options);
+    const std::string a = h.createKey("Kept");
+    const int slotA = h.plugKey(a, true);
+    const pid_t first = h.startDaemon();
+    ASSERT_TRUE(h.waitSlotPresent(slotA, true, kPassMs + 10000)) << h.daemonOutput(first);
+    ASSERT_TRUE(h.startConsumer());
+    // Auto-show: the manager is started with its window.
+    auto launches = h.launches().waitCalls(1, 10000);
+    ASSERT_EQ(1u, launches.size());
+    EXPECT_TRUE(launches[0].args.empty());
+
+    h.killDaemon(first);
+    h.unmapRegistry();
+    const pid_t second = h.startDaemon();
+    ASSERT_TRUE(h.waitRegistry(10000)) << h.daemonOutput(second);
+    ASSERT_TRUE(h.waitSlotPresent(slotA, true, kPassMs)) << h.daemonOutput(second);
+    expectPublished(h.registry(), slotA, a, "Kept");
+    EXPECT_EQ(1, h.registry()->slotCount);
+
+    // A consumer that joins the new registry follows the next insertion.
+    ASSERT_TRUE(h.startConsumer());
+    const int slotB = h.plugKey(h.createKey("New"));
+    auto changes = h.waitConsumerChanges(1, kPassMs);
+    ASSERT_EQ(1u, changes.size());
+    EXPECT_EQ(std::make_pair(2, slotB), changes[0]);
+    // The manager from before still runs: nothing started twice.
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_EQ(1u, h.launches().calls().size());
+}
+
+TEST(DaemonProcess, HandledSignalsStopTheWatchButNotTheProcess)
+{
+    DaemonHarness h;
+    const pid_t daemon = h.startDaemon();
+    ASSERT_TRUE(h.waitRegistry(10000)) << h.daemonOutput(daemon);
+    std::this_thread::sleep_for(500ms);
+    for (int signum : {SIGINT, SIGQUIT, SIGABRT, 31}) {
+        ASSERT_EQ(0, kill(daemon, signum));
+        const std::string line = "+DEBUG: main.cpp receSignal(). signum = " + std::to_string(signum) + "\n";
+        EXPECT_TRUE(waitFor([&] { return h.daemonOutput(daemon).find(line) != std::string::npos; }, 5000ms))
+            << h.daemonOutput(daemon);
+        EXPECT_TRUE(h.daemonAlive(daemon));
+    }
+    // The watch is over: a key plugged now is neither announced nor published.
+    const int slot = h.plugKey(h.createKey("Late"));
+    std::this_thread::sleep_for(3000ms);
+    EXPECT_TRUE(h.bus().notifications().empty());
+    EXPECT_EQ(0, h.registry()->slots[slot].present);
+    EXPECT_TRUE(h.daemonAlive(daemon));
+}
+
+TEST(DaemonProcess, FailingLaunchScriptIsRetriedWithGrowingPausesWhileKeysKeepWorking)
+{
+    DaemonHarness h;
+    h.launches().setStartsManager(false);
+    const pid_t daemon = h.startDaemon();
+    ASSERT_TRUE(h.waitRegistry(10000)) << h.daemonOutput(daemon);
+    const int slotA = h.plugKey(h.createKey("One"));
+    auto launches = h.launches().waitCalls(3, kPassMs + 10000);
+    ASSERT_GE(launches.size(), 3u);
+    EXPECT_GE(launches[1].timeMs - launches[0].timeMs, 900);
+    EXPECT_GE(launches[2].timeMs - launches[1].timeMs, 1900);
+    EXPECT_TRUE(h.waitSlotPresent(slotA, true, 1000));
+    // Meanwhile the daemon still follows the keys.
+    const std::string b = h.createKey("Two");
+    const int slotB = h.plugKey(b);
+    EXPECT_TRUE(h.waitSlotPresent(slotB, true, kPassMs));
+    EXPECT_TRUE(h.daemonAlive(daemon));
+}
+
+TEST(DaemonProcess, WithoutASessionBusKeysAreStillPublished)
+{
+    DaemonHarness::Options options;
+    options.sessionBus = false;
+    DaemonHarness h(options);
+    const pid_t daemon = h.startDaemon();
+    ASSERT_TRUE(h.waitRegistry(10000)) << h.daemonOutput(daemon);
+    const std::string a = h.createKey("No Bus");
+    const int slot = h.plugKey(a);
+    ASSERT_TRUE(h.waitSlotPresent(slot, true, kPassMs)) << h.daemonOutput(daemon);
+    expectPublished(h.registry(), slot, a, "No Bus");
+    h.unplugKey(a);
+    EXPECT_TRUE(h.waitSlotPresent(slot, false, kPassMs));
+    EXPECT_TRUE(h.daemonAlive(daemon));
+    EXPECT_TRUE(h.bus().notifications().empty());
+}
