@@ -77,8 +77,9 @@ typedef uint32_t (*PFN_ZTUIEx_OverRideContainer)(void* device, const char* conta
 typedef uint32_t (*PFN_ZTUIEx_ChangePinForCSPKCS)(void* device, uint32_t pinKind, const char* oldPin,
                                                    const char* newPin);
 typedef uint32_t (*PFN_ZTUIEx_VerifyPinForCSPKCS)(void* device, uint32_t pinKind, char* pin, size_t* size);
-// The parent is the caller's QWidget*; later dialogs are modal over it. Null
-// clears it. The library notices when that window is destroyed.
+// The parent is one of the caller's windows: its QWidget* (also when passed as
+// QObject*) or its native window id. Later dialogs are modal over it; null
+// clears it; anything else is refused. The library notices when it is destroyed.
 typedef uint32_t (*PFN_ZTUIEx_SetParentHwnd)(void* parent);
 typedef uint32_t (*PFN_ZTUIEx_ImportCert)(void* device, const char* container, const uint8_t* cert,
                                            size_t certSize, uint32_t usage);

@@ -30,12 +30,22 @@ ZTUIEX_EXPORT uint32_t ZTUIEx_SetParentHwnd(void* parent)
 {
     if (uint32_t rc = uiex::checkGui())
         return rc;
-    QWidget* widget = static_cast<QWidget*>(parent);
-    // A stale or foreign pointer would crash the next dialog; accept only live widgets.
-    if (widget && !QApplication::allWidgets().contains(widget))
-        return ZTUIEX_ERR_INVALID_ARG;
-    uiex::setParentWindow(widget);
-    return ZTUIEX_OK;
+    if (!parent) {
+        uiex::setParentWindow(nullptr);
+        return ZTUIEX_OK;
+    }
+    // Only one of this process's live widgets is taken, never a dangling or
+    // foreign pointer. Callers hand over the window as QWidget* or QObject*,
+    // or, in the maker's tradition, as its native window id.
+    for (QWidget* widget : QApplication::allWidgets()) {
+        WId native = widget->internalWinId();
+        if (static_cast<void*>(widget) == parent || static_cast<void*>(static_cast<QObject*>(widget)) == parent ||
+            (native && reinterpret_cast<void*>(native) == parent)) {
+            uiex::setParentWindow(widget);
+            return ZTUIEX_OK;
+        }
+    }
+    return ZTUIEX_ERR_INVALID_ARG;
 }
 ZTUIEX_CHECK_SIGNATURE(ZTUIEx_SetParentHwnd);
 

@@ -211,6 +211,20 @@ TEST(ParentWindow, DialogsAreModalOverItAndForgetItWhenItCloses)
 
     int notAWidget = 0;
     EXPECT_EQ(fn_ZTUIEx_SetParentHwnd(&notAWidget), ZTUIEX_ERR_INVALID_ARG);
+
+    // The manager hands over its window as a QObject*; others pass a native id.
+    QWidget other;
+    other.show();
+    EXPECT_EQ(fn_ZTUIEx_SetParentHwnd(static_cast<QObject*>(&other)), 0u);
+    showBox("x", nullptr, 0, "pushButton_OK", &shown);
+    EXPECT_EQ(shown.parent, &other);
+    EXPECT_EQ(fn_ZTUIEx_SetParentHwnd(nullptr), 0u);
+    showBox("x", nullptr, 0, "pushButton_OK", &shown);
+    EXPECT_EQ(shown.parent, nullptr);
+    EXPECT_EQ(fn_ZTUIEx_SetParentHwnd(reinterpret_cast<void*>(other.winId())), 0u);
+    showBox("x", nullptr, 0, "pushButton_OK", &shown);
+    EXPECT_EQ(shown.parent, &other);
+    EXPECT_EQ(fn_ZTUIEx_SetParentHwnd(nullptr), 0u);
     FreeZTUIExtendLib();
 }
 
