@@ -4,7 +4,11 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <QVariant>
+#include <map>
+#include <vector>
 
 #include "ChildProcess.h"
 #include "Pin.h"
@@ -214,4 +218,52 @@ TEST(PinDialogs, OneDialogAtATime)
     });
     EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0x30002003u);
     EXPECT_EQ(nested, ZTUIEX_ERR_BUSY);
+}
+
+namespace {
+
+// Every visible text of a dialog that still looks like a translation key.
+std::vector<std::string> untranslated(QWidget* dialog)
+{
+    QRegularExpression keyLike("^[A-Za-z]+(_[A-Za-z]+)+");
+    std::vector<std::string> out;
+    QStringList texts{dialog->windowTitle()};
+    for (QLabel* label : dialog->findChildren<QLabel*>())
+        texts << label->text();
+    for (QPushButton* button : dialog->findChildren<QPushButton*>())
+        texts << button->text();
+    for (const QString& text : texts)
+        if (keyLike.match(text).hasMatch())
+            out.push_back(text.toStdString());
+    return out;
+}
+
+}  // namespace
+
+TEST(PinDialogs, EveryTextIsTranslatedInTheThreeLanguages)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    std::map<std::string, std::string> titles;
+    for (const char* code : {"2052", "1033", "1028"}) {
+        setIniValue(env.root().path("Languages/Language.ini"), "LanguageDefaultSetting", "language", code);
+        DialogDriver driver("ZTUIExChangePinDialog", [&](QWidget* d) {
+            titles[code] = d->windowTitle().toStdString();
+            typeInto(d, "lineEdit_NewPin", "Abcdef12");  // strength shown
+            std::vector<std::string> seen = untranslated(d);
+            for (const char* oldPin : {"1", "Pin12345"}) {  // too short, then a mismatch
+                typeInto(d, "lineEdit_OldPin", oldPin);
+                typeInto(d, "lineEdit_ConfirmPin", "Abcdef13");
+                clickButton(d, "pushButton_OK");
+                std::vector<std::string> more = untranslated(d);
+                seen.insert(seen.end(), more.begin(), more.end());
+            }
+            EXPECT_TRUE(seen.empty()) << code << ": " << seen.front();
+            clickButton(d, "pushButton_Cancel");
+        });
+        EXPECT_EQ(fn_ZTUIEx_ChangePin(env.handle(), 1), 0x30003003u);
+    }
+    EXPECT_EQ(titles["2052"], "修改PIN码");
+    EXPECT_EQ(titles["1033"], "Change PIN");
+    EXPECT_EQ(titles["1028"], "修改PIN碼");
 }
