@@ -36,6 +36,18 @@ std::vector<std::string> leftoverTemporaries(const std::string& folder)
     return names;
 }
 
+// Kills a still running child when a failed assertion leaves the test early.
+struct KillOnExit {
+    pid_t pid;
+    ~KillOnExit()
+    {
+        if (pid > 0) {
+            kill(pid, SIGKILL);
+            waitChild(pid);
+        }
+    }
+};
+
 class IniFileTest : public ::testing::Test
 {
 protected:
@@ -220,6 +232,7 @@ TEST_F(IniFileTest, WriterKilledMidWriteLeavesOldOrNewFile)
                 ztini::writeValue(path, "Count", "n", std::to_string(n));
             return 0;
         });
+        KillOnExit guard{child};
         for (int reads = 0; reads < 40; ++reads) {
             std::string content;
             ASSERT_TRUE(ztfile::readAll(path, &content));
@@ -235,6 +248,7 @@ TEST_F(IniFileTest, WriterKilledMidWriteLeavesOldOrNewFile)
         }
         kill(child, SIGKILL);
         EXPECT_EQ(waitChild(child), 128 + SIGKILL);
+        guard.pid = 0;
         std::string n = get(path, "Count", "n");
         ASSERT_EQ(n.find_first_not_of("0123456789"), std::string::npos) << n;
         last = std::stol(n);
