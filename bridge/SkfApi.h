@@ -32,6 +32,13 @@ typedef void* SKF_HANDLE;
 #define SAR_USER_TYPE_INVALID 0x0A00002Au
 #define SAR_APPLICATION_NOT_EXISTS 0x0A00002Eu
 
+#ifndef TRUE
+#define TRUE 1
+#endif
+#ifndef FALSE
+#define FALSE 0
+#endif
+
 #define SKF_USER_TYPE 1u
 #define SKF_ADMIN_TYPE 0u
 
