@@ -306,9 +306,10 @@ void CZTMutex::Unlock()
     if (!semaphore)
         return;
     if (m_holder) {
-        // Clear only our own word: never erase a record written by another.
-        uint64_t mine = ztHolderWordOfSelf();
-        __atomic_compare_exchange_n(m_holder, &mine, 0, false, __ATOMIC_RELEASE, __ATOMIC_RELAXED);
+        // Clear only our own word. While we hold the semaphore nobody else
+        // writes the record (a take-over needs us dead), so no swap is needed.
+        if (__atomic_load_n(m_holder, __ATOMIC_RELAXED) == ztHolderWordOfSelf())
+            __atomic_store_n(m_holder, 0, __ATOMIC_RELEASE);
     }
     sem_post(semaphore);
 }

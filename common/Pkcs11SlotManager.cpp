@@ -340,6 +340,12 @@ DWORD SlotManagerGetSlotInfoBySlotNo(int slot, void** handle, char* deviceName, 
     if (label) {
         // Trailing blanks go in pairs, so a UTF-16 unit is never cut in half.
         size_t blanks = 0;
+        const uint64_t eightBlanks = 0x2020202020202020ull;
+        for (uint64_t word = 0; blanks + 8 <= ZT_LABEL_LEN; blanks += 8) {
+            memcpy(&word, rec.label + ZT_LABEL_LEN - 8 - blanks, 8);
+            if (word != eightBlanks)
+                break;
+        }
         while (blanks < ZT_LABEL_LEN && rec.label[ZT_LABEL_LEN - 1 - blanks] == ' ')
             ++blanks;
         memcpy(label, rec.label, ZT_LABEL_LEN - (blanks & ~size_t(1)));
