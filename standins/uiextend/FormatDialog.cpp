@@ -50,6 +50,9 @@ uint32_t FormatDialog::run()
     });
     exec();
     worker.join();
+    // Its last message may still be queued when the dialog died early; deliver
+    // it now, while this library's code is surely still loaded.
+    QCoreApplication::sendPostedEvents(QCoreApplication::instance(), QEvent::MetaCall);
     return *cell;
 }
 

@@ -123,6 +123,20 @@ TEST(FormatDialog, CannotBeClosedWhileItWorks)
     EXPECT_FALSE(env.record().pinChanged);
 }
 
+TEST(FormatDialog, ReportsTheTruthWhenItsWindowDiesMidway)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    auto* window = new QWidget;
+    window->show();
+    ASSERT_EQ(fn_ZTUIEx_SetParentHwnd(window), 0u);
+    DialogDriver driver("ZTUIExFormatDialog", [&](QWidget*) { delete window; });
+    // The work was already under way: the key is formatted and says so.
+    EXPECT_EQ(fn_ZTUIEx_InitTokenWithDefConfig(env.handle(), 0), 0u);
+    EXPECT_FALSE(env.record().pinChanged);
+    QCoreApplication::processEvents();
+}
+
 TEST(MessageBox, TranslatesKeysAndTakesButtonsAndIconFromTheFlags)
 {
     TestRoot root;
