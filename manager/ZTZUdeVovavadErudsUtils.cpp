@@ -67,16 +67,17 @@ int MessageBox(QWidget* parent, const char* text, const char* title, unsigned fl
         box.setIcon(QMessageBox::Warning);
         break;
     }
-    QPushButton* second = nullptr;
+    QPushButton* confirm = nullptr;
     if ((flags & 0x0Fu) == 1) {
-        QPushButton* confirm = box.addButton(tr(confirmText), QMessageBox::AcceptRole);
-        second = box.addButton(tr("Cancel"), QMessageBox::RejectRole);
+        confirm = box.addButton(tr(confirmText), QMessageBox::AcceptRole);
+        box.addButton(tr("Cancel"), QMessageBox::RejectRole);
         box.setDefaultButton(confirm);
     } else {
         box.addButton(tr("Ok"), QMessageBox::AcceptRole);
     }
     box.exec();
-    const bool cancelled = second && box.clickedButton() == second;
+    // A box closed without a button is no confirmation.
+    const bool cancelled = confirm && box.clickedButton() != confirm;
     QCoreApplication::removeTranslator(&translator);
     return cancelled ? 2 : 1;
 }

@@ -1,0 +1,213 @@
+// The main window over a real registry, virtual keys and the token library.
+#include "Pkcs11SlotManager.h"
+
+#include <QDesktopServices>
+#include <QIcon>
+#include <QImage>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTreeWidget>
+#include <QUrl>
+
+#include "ManagerFixture.h"
+#include "ZUdeVovavadErudsDlg.h"
+#include "ui_ZUdeVovavadErudsDlg.h"
+
+namespace {
+
+QImage iconImage(const QIcon& icon)
+{
+    return icon.pixmap(32, 32).toImage();
+}
+
+bool hasIcon(QTreeWidgetItem* item, const char* resource)
+{
+    return iconImage(item->icon(0)) == iconImage(QIcon(resource));
+}
+
+std::vector<std::string> childTexts(QTreeWidgetItem* node)
+{
+    std::vector<std::string> texts;
+    for (int i = 0; i < node->childCount(); ++i)
+        texts.push_back(node->child(i)->text(0).toStdString());
+    return texts;
+}
+
+// Records every URL the window asks the desktop to open.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    UrlRecorder() { QDesktopServices::setUrlHandler("https", this, "open"); }
+    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler("https"); }
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+}  // namespace
+
+TEST_F(ManagerTest, WithoutKeysTheTreeIsEmptyAndOnlyAlwaysUsableButtonsWork)
+{
+    ASSERT_TRUE(startWindow());
+    Ui::UKeyMainWindow* ui = m_window->form();
+    ASSERT_TRUE(waitUntil([&] { return statusText() == "No key found. Please plug in your key."; }))
+        << statusText().toStdString();
+    EXPECT_EQ(tree()->topLevelItemCount(), 0);
+    for (QPushButton* button : {ui->pushButton_ChangePin, ui->pushButton_ViewCert, ui->pushButton_TestSign,
+                                ui->pushButton_DownCert})
+        EXPECT_FALSE(button->isEnabled()) << button->objectName().toStdString();
+    for (QPushButton* button : {ui->pushButton_OpenLink, ui->pushButton_Refresh, ui->pushButton_SystemSetting})
+        EXPECT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+    EXPECT_TRUE(ui->pushButton_Format->isHidden());
+    EXPECT_TRUE(ui->pushButton_UpgradeOnline->isHidden());
+}
+
+TEST_F(ManagerTest, TreeShowsEachKeyWithItsCertificatesInStoreOrder)
+{
+    makeKey("KEYA01", "Alice",
+            {{"rsa1024", "c1", "rsa", "exch"},
+             {"rsa2048", "c1", "rsa", "sign"},
+             {"sm2", "c2", "sm2", "sign"},  // no exchange certificate in this container
+             {"dn-utf8", "c3", "rsa", "exch"}});
+    makeKey("KEYB02", "Bob", {});
+    plugAndPublish("KEYA01", 0, "Alice");
+    plugAndPublish("KEYB02", 1, "Bob");
+    ASSERT_TRUE(startWindow());
+
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 2 && tree()->topLevelItem(0)->childCount() == 4; }));
+    EXPECT_EQ(topLevelTexts(), (std::vector<std::string>{"Alice(KEYA01)", "Bob(KEYB02)"}));
+    QTreeWidgetItem* alice = tree()->topLevelItem(0);
+    EXPECT_EQ(childTexts(alice),
+              (std::vector<std::string>{"RSA 1024 Holder", "RSA 2048 Holder", "SM2 Holder", "\xE5\xBC\xA0\xE4\xB8\x89"}));
+    EXPECT_EQ(alice->child(0)->data(0, Qt::UserRole).toInt(), 1);
+    EXPECT_EQ(alice->child(2)->data(0, Qt::UserRole).toInt(), 4);
+    EXPECT_TRUE(hasIcon(alice->child(0), ":/Image/Res/cert.png"));
+    EXPECT_TRUE(hasIcon(alice->child(1), ":/Image/Res/cert.png"));
+    EXPECT_TRUE(hasIcon(alice->child(2), ":/Image/Res/SM2Cert.png"));
+    EXPECT_TRUE(hasIcon(alice->child(3), ":/Image/Res/cert.png"));
+    EXPECT_EQ(tree()->topLevelItem(1)->childCount(), 0);
+    EXPECT_TRUE(m_window->form()->pushButton_ChangePin->isEnabled());
+
+    // The pass selects the first key and reports its PIN state.
+    ASSERT_TRUE(waitUntil([&] { return statusText() == "Key KEYA01 found; PIN attempts left: 10"; }))
+        << statusText().toStdString();
+
+    // A key without certificates says so, and becomes the busy one.
+    QTreeWidgetItem* bob = tree()->topLevelItem(1);
+    emit tree()->itemClicked(bob, 0);
+    EXPECT_EQ(statusText().toStdString(), "Key KEYB02 holds no certificate.");
+    EXPECT_TRUE(hasIcon(bob, ":/Image/Res/OnLineBusy.png"));
+    EXPECT_TRUE(hasIcon(alice, ":/Image/Res/OnLine.png"));
+    EXPECT_FALSE(m_window->form()->pushButton_ViewCert->isEnabled());
+
+    // A certificate node shows its validity (UTC+8) and allows viewing.
+    tree()->setCurrentItem(alice->child(1));
+    emit tree()->itemClicked(alice->child(1), 0);
+    EXPECT_EQ(statusText().toStdString(), "Certificate valid from 2025-1-1 to 2035-1-1");
+    EXPECT_TRUE(m_window->form()->pushButton_ViewCert->isEnabled());
+    EXPECT_TRUE(hasIcon(bob, ":/Image/Res/OnLine.png"));
+}
+
+TEST_F(ManagerTest, KeysPublishedAndRemovedWhileRunningAppearAndVanish)
+{
+    makeKey("KEYC03", "Carol", {{"rsa2048", "c1", "rsa", "sign"}, {"sm2", "c2", "sm2", "exch"}});
+    makeKey("KEYD04", "Dave", {{"dn-cn-middle", "c1", "rsa", "exch"}});
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] { return statusText() == "No key found. Please plug in your key."; }));
+
+    plugAndPublish("KEYC03", 0, "Carol");
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1 && tree()->topLevelItem(0)->childCount() == 2; }));
+    EXPECT_EQ(childTexts(tree()->topLevelItem(0)), (std::vector<std::string>{"RSA 2048 Holder", "SM2 Holder"}));
+    EXPECT_TRUE(hasIcon(tree()->topLevelItem(0)->child(1), ":/Image/Res/SM2Cert.png"));
+
+    plugAndPublish("KEYD04", 1, "Dave");
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 2 && tree()->topLevelItem(1)->childCount() == 1; }));
+    EXPECT_EQ(topLevelTexts(), (std::vector<std::string>{"Carol(KEYC03)", "Dave(KEYD04)"}));
+    EXPECT_EQ(childTexts(tree()->topLevelItem(1)), (std::vector<std::string>{"Key Holder"}));
+
+    // The first key goes: the second keeps its certificates, now at position 0.
+    unplugAndUnpublish("KEYC03", 0);
+    ASSERT_TRUE(waitUntil([&] { return topLevelTexts() == std::vector<std::string>{"Dave(KEYD04)"}; }));
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItem(0)->childCount() == 1; }));
+
+    unplugAndUnpublish("KEYD04", 1);
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 0; }));
+    ASSERT_TRUE(waitUntil([&] { return statusText() == "No key found. Please plug in your key."; }));
+    EXPECT_FALSE(m_window->form()->pushButton_ChangePin->isEnabled());
+}
+
+TEST_F(ManagerTest, WebBankPageOpensOnceAtTheFirstPassThatFindsAKey)
+{
+    UrlRecorder recorder;
+    setConfig("UkeyManage", "OpenWebPageAtStartup", "1");
+    setConfig("UkeyManage", "OpenWebBankUrl", "https://bank.example/login");
+    makeKey("KEYE05", "Eve", {});
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] { return statusText() == "No key found. Please plug in your key."; }));
+    EXPECT_TRUE(recorder.urls.isEmpty());
+
+    plugAndPublish("KEYE05", 0, "Eve");
+    ASSERT_TRUE(waitUntil([&] { return recorder.urls.size() == 1; }));
+    EXPECT_EQ(recorder.urls.first(), QUrl("https://bank.example/login"));
+
+    // Later passes (a refresh, a removal and a new insertion) do not open it again.
+    m_window->runThreadUpdateUI(1);
+    unplugAndUnpublish("KEYE05", 0);
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 0; }));
+    plugAndPublish("KEYE05", 0, "Eve");
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
+    waitUntil([] { return false; }, 700);
+    EXPECT_EQ(recorder.urls.size(), 1);
+
+    // The button opens it whenever asked.
+    m_window->form()->pushButton_OpenLink->click();
+    EXPECT_EQ(recorder.urls.size(), 2);
+}
+
+TEST_F(ManagerTest, WebBankPageStaysClosedWhenStartupOpeningIsOff)
+{
+    UrlRecorder recorder;
+    setConfig("UkeyManage", "OpenWebBankUrl", "https://bank.example/login");
+    makeKey("KEYF06", "Fay", {});
+    plugAndPublish("KEYF06", 0, "Fay");
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
+    waitUntil([] { return false; }, 500);
+    EXPECT_TRUE(recorder.urls.isEmpty());
+}
+
+TEST_F(ManagerTest, AnEmptyOrUnusableAddressIsReportedInsteadOfOpened)
+{
+    UrlRecorder recorder;
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] { return statusText() == "No key found. Please plug in your key."; }));
+    m_window->form()->pushButton_OpenLink->click();
+    EXPECT_EQ(statusText().toStdString(), "No valid online banking address is configured.");
+
+    setConfig("UkeyManage", "OpenWebBankUrl", "   ");
+    m_window->form()->pushButton_OpenLink->click();
+    EXPECT_EQ(statusText().toStdString(), "No valid online banking address is configured.");
+    EXPECT_TRUE(recorder.urls.isEmpty());
+}
+
+TEST_F(ManagerTest, TextsComeFromTheChosenLanguageFile)
+{
+    useLanguage("2052");
+    ASSERT_TRUE(startWindow());
+    Ui::UKeyMainWindow* ui = m_window->form();
+    EXPECT_EQ(ui->pushButton_Refresh->text(), QString::fromUtf8("刷新"));
+    EXPECT_EQ(m_window->windowTitle(), QString::fromUtf8("网银密钥管理工具"));
+    ASSERT_TRUE(waitUntil([&] { return statusText() == QString::fromUtf8("未检测到密钥，请插入密钥。"); }));
+    // A key without a translation shows as itself.
+    m_window->sendSignal_setStatusBarText("No_Such_Text_Key", 0);
+    EXPECT_EQ(statusText().toStdString(), "No_Such_Text_Key");
+}
+
+TEST_F(ManagerTest, AMissingLanguageFileEndsStartUp)
+{
+    useLanguage("9999");
+    ASSERT_FALSE(startWindow());
+}
+
+#include "TestMainWindow.moc"

@@ -1,0 +1,154 @@
+// The installed tarnukey as a process: single instance, "-sys", show and
+// hide signals. Uses the build's installed root and its registry names.
+#include "Pkcs11SlotManager.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <csignal>
+#include <memory>
+
+#include "Pkcs11Mutex.h"
+#include "Pkcs11SharedMemory.h"
+#include "ZTUtil_fundef.h"
+#include "global_def_var.h"
+
+namespace {
+
+class ManagerProcess
+{
+public:
+    ManagerProcess(const QStringList& args, const QString& dataHome)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("XDG_DATA_HOME", dataHome);
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("ASAN_OPTIONS", "detect_leaks=0");
+        m_process.setProcessEnvironment(env);
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QString::fromUtf8(g_szFilesRoot) + "bin/tarnukey", args);
+    }
+    ~ManagerProcess()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+    qint64 pid() const { return m_process.processId(); }
+    bool running() const { return m_process.state() == QProcess::Running; }
+    // Waits until the output holds text after the read position, then moves past it.
+    bool waitFor(const QByteArray& text, int timeoutMs = 20000)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        for (;;) {
+            m_output += m_process.readAll();
+            const int at = m_output.indexOf(text, m_seen);
+            if (at >= 0) {
+                m_seen = at + text.size();
+                return true;
+            }
+            if (timer.elapsed() > timeoutMs || m_process.state() == QProcess::NotRunning)
+                return false;
+            m_process.waitForReadyRead(100);
+        }
+    }
+    bool finished(int timeoutMs, int* code)
+    {
+        if (!m_process.waitForFinished(timeoutMs))
+            return false;
+        *code = m_process.exitStatus() == QProcess::NormalExit ? m_process.exitCode() : -1;
+        return true;
+    }
+    const QByteArray& output() { return m_output += m_process.readAll(); }
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+    int m_seen = 0;
+};
+
+class ManagerProcessTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_dataHome.isValid());
+        ASSERT_TRUE(LoadZTUtilLib());
+        // The daemon's part: the registry the manager attaches to.
+        ASSERT_EQ(SlotManagerInitialize(), 0u);
+    }
+    void TearDown() override
+    {
+        SlotManagerFinalize();
+        DestroySharedMemory();
+    }
+    std::unique_ptr<ManagerProcess> start(const QStringList& args)
+    {
+        return std::unique_ptr<ManagerProcess>(new ManagerProcess(args, m_dataHome.path()));
+    }
+    QTemporaryDir m_dataHome;
+};
+
+const QByteArray kShown = "+DEBUG: main.cpp window shown";
+const QByteArray kHidden = "+DEBUG: main.cpp window hidden";
+
+}  // namespace
+
+TEST_F(ManagerProcessTest, SysStartsHiddenAndTheSignalsShowAndHideTheWindow)
+{
+    auto manager = start({"-d", "-sys", "other"});
+    ASSERT_TRUE(manager->waitFor(kHidden)) << manager->output().constData();
+
+    kill(static_cast<pid_t>(manager->pid()), SIGUSR2);
+    ASSERT_TRUE(manager->waitFor("+DEBUG: main.cpp receSignal() signum == SIGUSR2"));
+    ASSERT_TRUE(manager->waitFor(kShown));
+
+    kill(static_cast<pid_t>(manager->pid()), SIGUSR1);
+    ASSERT_TRUE(manager->waitFor("+DEBUG: main.cpp receSignal() signum == SIGUSR1"));
+    ASSERT_TRUE(manager->waitFor(kHidden));
+
+    // Caught and otherwise ignored.
+    kill(static_cast<pid_t>(manager->pid()), SIGXFSZ);
+    ASSERT_TRUE(manager->waitFor("+DEBUG: main.cpp receSignal() SIGXFSZ == signum"));
+    kill(static_cast<pid_t>(manager->pid()), SIGWINCH);
+    QThread::msleep(300);
+    EXPECT_TRUE(manager->running());
+}
+
+TEST_F(ManagerProcessTest, ASecondStartShowsTheRunningManagerAndExits)
+{
+    auto first = start({"-sys"});
+    ASSERT_TRUE(first->waitFor(kHidden)) << first->output().constData();
+
+    auto second = start({"-sys"});
+    int code = -2;
+    ASSERT_TRUE(second->finished(30000, &code)) << second->output().constData();
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(second->output().indexOf(kShown), -1);
+    EXPECT_EQ(second->output().indexOf(kHidden), -1);
+    ASSERT_TRUE(first->waitFor(kShown)) << first->output().constData();
+    EXPECT_TRUE(first->running());
+}
+
+TEST_F(ManagerProcessTest, OnlyTheExactSysOptionStartsHidden)
+{
+    for (const char* option : {"-SYS", "--sys", "sys"}) {
+        auto manager = start({option});
+        ASSERT_TRUE(manager->waitFor(kShown)) << option << ": " << manager->output().constData();
+    }
+}
+
+TEST_F(ManagerProcessTest, WithoutTheRegistryTheManagerEndsQuietly)
+{
+    DestroySharedMemory();
+    auto manager = start({});
+    int code = -2;
+    ASSERT_TRUE(manager->finished(30000, &code)) << manager->output().constData();
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(manager->output().indexOf(kShown), -1);
+}

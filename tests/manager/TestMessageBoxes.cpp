@@ -1,0 +1,128 @@
+// The manager's own message box and the translated printf formats.
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QMessageBox>
+#include <QTimer>
+#include <cstring>
+#include <functional>
+
+#include "TestRoot.h"
+#include "TranslatedFormat.h"
+#include "ZTZUdeVovavadErudsUtils.h"
+#include "global_def_var.h"
+
+namespace {
+
+struct SeenBox {
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QStringList buttons;
+    QString title, text;
+};
+
+// Runs MessageBox, looks at the box once it is up and presses a button
+// chosen by act (or Escape when it returns null).
+int runBox(unsigned flags, SeenBox* seen, const std::function<QAbstractButton*(QMessageBox*)>& act)
+{
+    *seen = SeenBox();
+    QTimer::singleShot(0, [&] {
+        QMessageBox* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        seen->icon = box->icon();
+        seen->title = box->windowTitle();
+        seen->text = box->text();
+        for (QAbstractButton* b : box->buttons())
+            seen->buttons << b->text();
+        seen->buttons.sort();
+        if (QAbstractButton* button = act(box))
+            button->click();
+        else
+            box->reject();
+    });
+    return MessageBox(nullptr, "Format_Prompt_One", "MessageBox_Title_Notice", flags, "Continue_Formatting_Btn");
+}
+
+QAbstractButton* buttonWithText(QMessageBox* box, const QString& text)
+{
+    for (QAbstractButton* b : box->buttons())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+class MessageBoxTest : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        snprintf(g_szLanguageQmFileName, ZT_PATH_LEN, "%s/1033.qm", ZVIT_TEST_LANGUAGE_DIR);
+    }
+    void TearDown() override { g_szLanguageQmFileName[0] = '\0'; }
+};
+
+}  // namespace
+
+TEST_F(MessageBoxTest, ConfirmBoxHasWarningIconAndReportsWhichButtonWasPressed)
+{
+    SeenBox seen;
+    EXPECT_EQ(runBox(0x31, &seen, [](QMessageBox* b) { return buttonWithText(b, "Cancel"); }), 2);
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    EXPECT_EQ(seen.buttons, QStringList({"Cancel", "Continue"}));
+    EXPECT_EQ(seen.title, "Notice");
+    EXPECT_EQ(seen.text, "Formatting erases every certificate and all data on the key. Continue?");
+
+    EXPECT_EQ(runBox(0x31, &seen, [](QMessageBox* b) { return buttonWithText(b, "Continue"); }), 1);
+    // Closing the box is no confirmation.
+    EXPECT_EQ(runBox(0x31, &seen, [](QMessageBox*) { return nullptr; }), 2);
+    // The translator lives only for the call.
+    EXPECT_EQ(QCoreApplication::translate("QObject", "Cancel"), "Cancel");
+    EXPECT_EQ(QCoreApplication::translate("QObject", "Format_Prompt_One"), "Format_Prompt_One");
+}
+
+TEST_F(MessageBoxTest, IconAndButtonsFollowTheFlags)
+{
+    SeenBox seen;
+    EXPECT_EQ(runBox(0x40, &seen, [](QMessageBox* b) { return b->buttons().value(0); }), 1);
+    EXPECT_EQ(seen.icon, QMessageBox::Information);
+    EXPECT_EQ(seen.buttons, QStringList({"OK"}));
+    runBox(0x10, &seen, [](QMessageBox* b) { return b->buttons().value(0); });
+    EXPECT_EQ(seen.icon, QMessageBox::Critical);
+    runBox(0x20, &seen, [](QMessageBox* b) { return b->buttons().value(0); });
+    EXPECT_EQ(seen.icon, QMessageBox::Question);
+    runBox(0x00, &seen, [](QMessageBox* b) { return b->buttons().value(0); });
+    EXPECT_EQ(seen.icon, QMessageBox::Warning);
+    // Only 1 in the low bits asks for confirmation.
+    runBox(0x32, &seen, [](QMessageBox* b) { return b->buttons().value(0); });
+    EXPECT_EQ(seen.buttons, QStringList({"OK"}));
+}
+
+TEST(TranslatedFormat, FormatsWhoseConversionsMatchTheArgumentsAreUsed)
+{
+    EXPECT_EQ(formatTranslated("Key %s found; PIN attempts left: %lu", "sl", "K1", 7ul), "Key K1 found; PIN attempts left: 7");
+    // A prefix of the arguments is enough; a key without translation has none.
+    EXPECT_EQ(formatTranslated("Key %s holds no certificate.", "sl", "K1", 7ul), "Key K1 holds no certificate.");
+    EXPECT_EQ(formatTranslated("DEV_Not_Have_Cert", "sl", "K1", 7ul), "DEV_Not_Have_Cert");
+    EXPECT_EQ(formatTranslated("100%% %04d-%2d", "dd", 7, 3), "100% 0007- 3");
+    EXPECT_EQ(formatTranslated(QString::fromUtf8("有效期 %d 至 %d"), "dd", 2025, 2035), QString::fromUtf8("有效期 2025 至 2035"));
+}
+
+TEST(TranslatedFormat, FormatsThatWouldMisreadTheArgumentsAreShownAsText)
+{
+    // A damaged or hostile language file must not make printf read or write
+    // what was never passed.
+    for (const char* bad : {"%n", "%s %s", "%d", "%s %s %s", "%ls", "%lu then %s", "%*d", "%1$s", "%p", "%f", "tail %"}) {
+        EXPECT_FALSE(formatFitsArguments(bad, "sl")) << bad;
+        EXPECT_EQ(formatTranslated(bad, "sl", "K1", 7ul), QString(bad)) << bad;
+    }
+    EXPECT_FALSE(formatFitsArguments("%d %d %d %d %d %d %d", "dddddd"));
+    EXPECT_TRUE(formatFitsArguments("%s %lu", "sl"));
+}
+
+TEST(TranslatedFormat, LongResultsAreCutNotOverflowed)
+{
+    const QString longText = QString(2000, 'x') + "%s";
+    const QString out = formatTranslated(longText, "s", "tail");
+    EXPECT_EQ(out.size(), 1023);
+}

@@ -1,0 +1,79 @@
+// The tray icon's menu per "SupportProgramID" and its activation.
+#include "Pkcs11SlotManager.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QSystemTrayIcon>
+#include <memory>
+
+#include "ManagerFixture.h"
+#include "TrayMenu.h"
+#include "ZUdeVovavadErudsDlg.h"
+
+namespace {
+
+QStringList menuTexts(QMenu* menu)
+{
+    QStringList texts;
+    for (QAction* action : menu->actions())
+        texts << action->text();
+    return texts;
+}
+
+}  // namespace
+
+class TrayTest : public ManagerTest
+{
+protected:
+    QStringList menuFor(const std::string& programId)
+    {
+        setConfig("ZTTokenInfo", "SupportProgramID", programId);
+        QMenu* menu = nullptr;
+        std::unique_ptr<QSystemTrayIcon> tray(createTrayIcon(m_window.get(), &menu));
+        std::unique_ptr<QMenu> owned(menu);
+        EXPECT_EQ(tray->contextMenu(), menu);
+        return menuTexts(menu);
+    }
+};
+
+TEST_F(TrayTest, QuitIsOfferedUnlessTheProgramIdBeginsWith0300)
+{
+    ASSERT_TRUE(startWindow());
+    // Without the application translator the entries show their keys.
+    EXPECT_EQ(menuFor(""), QStringList({"About_Action", "Quit_Action"}));
+    EXPECT_EQ(menuFor("0300"), QStringList({"About_Action"}));
+    EXPECT_EQ(menuFor("03001234"), QStringList({"About_Action"}));
+    EXPECT_EQ(menuFor("030"), QStringList({"About_Action", "Quit_Action"}));
+    EXPECT_EQ(menuFor("03301"), QStringList({"About_Action", "Quit_Action"}));
+}
+
+TEST_F(TrayTest, AnyActivationShowsTheHiddenWindow)
+{
+    ASSERT_TRUE(startWindow());
+    QMenu* menu = nullptr;
+    std::unique_ptr<QSystemTrayIcon> tray(createTrayIcon(m_window.get(), &menu));
+    std::unique_ptr<QMenu> owned(menu);
+    for (auto reason : {QSystemTrayIcon::Trigger, QSystemTrayIcon::DoubleClick, QSystemTrayIcon::MiddleClick}) {
+        m_window->hide();
+        emit tray->activated(reason);
+        EXPECT_TRUE(m_window->isVisible()) << reason;
+    }
+}
+
+TEST_F(ManagerTest, TheSmallProgramVariantGetsTheSmallWindow)
+{
+    setConfig("ZTTokenInfo", "SupportProgramID", "033015");
+    ASSERT_TRUE(startWindow());
+    EXPECT_EQ(m_window->size(), QSize(400, 450));
+    stopWindow();
+    setConfig("ZTTokenInfo", "SupportProgramID", "0330");
+    ASSERT_TRUE(startWindow());
+    EXPECT_NE(m_window->size(), QSize(400, 450));
+}
+
+TEST_F(ManagerTest, FormatButtonFollowsTheConfiguration)
+{
+    setConfig("ZTTokenInfo", "IsSupportFormat", "2");
+    ASSERT_TRUE(startWindow());
+    EXPECT_FALSE(m_window->findChild<QWidget*>("pushButton_Format")->isHidden());
+}
