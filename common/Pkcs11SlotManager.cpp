@@ -418,7 +418,10 @@ DWORD SlotManagerGetSlotChanged(int* kind, int* slot)
         return ZT_ERR_INVALID_ARG;
     }
     ZTProcEntry& proc = reg->procs[index];
-    if (loadSlotmap(proc) == -1) {
+    // The wait looks without the lock, once a second, as the PKCS#11
+    // library's slot-event wait does.
+    const bool waited = loadSlotmap(proc) == -1;
+    if (waited) {
         int32_t seen = -1;
         while ((seen = loadSlotmap(proc)) == -1 && g_nThreadExit == 0)
             Sleep(1000);
@@ -429,7 +432,7 @@ DWORD SlotManagerGetSlotChanged(int* kind, int* slot)
     if (lock.code)
         return lock.code;
     const int32_t pending = proc.slotmap;
-    if (pending != -1 || g_nThreadExit == 0)
+    if (waited)
         ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SoltManager", __LINE__,
                         "SlotManagerGetSlotChanged g_MgrProcIndex = %d, procp->slotmap = %d \n", index, pending);
     __atomic_store_n(&proc.slotmap, -1, __ATOMIC_RELEASE);

@@ -2,6 +2,7 @@
 // write: the PKCS#11 library reads these offsets, not our structures.
 #include <cstring>
 #include <ctime>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "Pkcs11SlotManager.h"
@@ -63,7 +64,15 @@ std::string tokenInfoOf(int slot)
 
 TEST_F(RegistryTest, FreshRegistryHasTheSharedLayout)
 {
+    const std::string logDir = m_root->tempDir() + "/zvittarn";
+    ASSERT_EQ(mkdir(logDir.c_str(), 0700), 0);
     ASSERT_EQ(SlotManagerInitialize(), 0u);
+    const std::string log = readFile(logDir + "/zt_log.log");
+    EXPECT_NE(log.find("Pkcs11SlotManager("), std::string::npos);
+    EXPECT_NE(log.find("-->enter SlotManagerClearSlotInfo().\n"), std::string::npos);
+    EXPECT_NE(log.find("-->SlotManagerClearSlotInfo() set slot = 3, flags = 2\n"), std::string::npos);
+    EXPECT_NE(log.find("-->leave SlotManagerClearSlotInfo().\n\n"), std::string::npos);
+
     std::string seg = dumpSegment();
     ASSERT_EQ(seg.size(), 57472u);
 
