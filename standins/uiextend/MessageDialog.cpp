@@ -64,6 +64,7 @@ MessageDialog::MessageDialog(const Texts& texts, const QString& text, const QStr
         connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     }
     layout->addLayout(buttons);
+    setMinimumWidth(300);
 }
 
 }  // namespace uiex

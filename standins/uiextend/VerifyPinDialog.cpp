@@ -37,7 +37,6 @@ VerifyPinDialog::VerifyPinDialog(const Texts& texts, const QString& serial, int 
     buttons->addWidget(cancel);
     layout->addLayout(buttons);
     connect(ok, &QPushButton::clicked, this, &VerifyPinDialog::onOk);
-    connect(m_pin, &QLineEdit::returnPressed, this, &VerifyPinDialog::onOk);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     m_pin->setFocus();
 }

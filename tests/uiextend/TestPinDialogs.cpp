@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QTest>
 #include <QVariant>
 #include <map>
 #include <vector>
@@ -56,6 +57,21 @@ TEST(PinDialogs, WrongPinShowsAttemptsCountedInTheStoreAndAllowsAnotherTry)
     EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0u);
     EXPECT_EQ(storedWhileOpen, 8);
     EXPECT_EQ(env.record().userPin.attemptsLeft, vtoken::kDefaultAttempts);
+}
+
+TEST(PinDialogs, EnterSubmitsOnceLikeTheOkButton)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    DialogDriver driver("ZTUIExVerifyPinDialog", [&](QWidget* d) {
+        typeInto(d, "lineEdit_Pin", "Wrong999");
+        QTest::keyClick(child<QLineEdit>(d, "lineEdit_Pin"), Qt::Key_Return);
+        EXPECT_EQ(env.record().userPin.attemptsLeft, vtoken::kDefaultAttempts - 1);
+        EXPECT_NE(labelText(d, "label_Message").find("9"), std::string::npos);
+        typeInto(d, "lineEdit_Pin", "Pin12345");
+        QTest::keyClick(child<QLineEdit>(d, "lineEdit_Pin"), Qt::Key_Enter);
+    });
+    EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0u);
 }
 
 TEST(PinDialogs, CancelGivesEachDialogsOwnCode)
