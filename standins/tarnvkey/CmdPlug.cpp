@@ -1,5 +1,6 @@
 #include <ostream>
 
+#include "DaemonRelay.h"
 #include "Report.h"
 #include "Store.h"
 
@@ -15,6 +16,9 @@ int runPlug(Context& context)
     vtoken::Status status = vtoken::Store(context.storeFolder).plug(args.positional[0], &slot);
     if (status != vtoken::Status::Ok)
         return failStatus(context, args.positional[0], status);
+    std::string relayError;
+    if (!relayToRunningDaemon(context.storeFolder, "plug", args.positional[0], &relayError))
+        return fail(context, relayError);
     *context.out << "key " << args.positional[0] << " plugged in slot " << slot << '\n';
     return kExitOk;
 }
@@ -28,6 +32,9 @@ int runUnplug(Context& context)
     vtoken::Status status = vtoken::Store(context.storeFolder).unplug(args.positional[0]);
     if (status != vtoken::Status::Ok)
         return failStatus(context, args.positional[0], status);
+    std::string relayError;
+    if (!relayToRunningDaemon(context.storeFolder, "unplug", args.positional[0], &relayError))
+        return fail(context, relayError);
     *context.out << "key " << args.positional[0] << " unplugged\n";
     return kExitOk;
 }

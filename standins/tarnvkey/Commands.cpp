@@ -23,6 +23,9 @@ const std::vector<Command>& commands()
          "initialised, and each container with its certificates' subjects."},
         {"retries", runRetries, "SERIAL N", "Sets the user PIN attempts left to N (0-255; 0 locks the PIN)."},
         {"delete", runDelete, "SERIAL", "Deletes the key and everything on it."},
+        {"run-daemon", runRunDaemon, "[-- DAEMON ARGUMENTS]",
+         "Runs tarndaemon in the foreground on a simulated USB bus holding one device per plugged\n"
+         "key; while it runs, plug and unplug also add and remove that device, as a real key would."},
     };
     return table;
 }

@@ -40,5 +40,6 @@ int runUnplug(Context& context);
 int runList(Context& context);
 int runRetries(Context& context);
 int runDelete(Context& context);
+int runRunDaemon(Context& context);
 
 }  // namespace tarnvkey

@@ -133,9 +133,15 @@ void DaemonHarness::writeConfig(const Options& options)
 
 pid_t DaemonHarness::startDaemon(const std::vector<std::string>& args)
 {
-    const std::string out = m_work + "/daemon." + std::to_string(m_outputs.size()) + ".out";
     std::vector<std::string> argv = {"umockdev-wrapper", installedRoot() + "bin/tarndaemon"};
     argv.insert(argv.end(), args.begin(), args.end());
+    return startProgram(argv);
+}
+
+pid_t DaemonHarness::startProgram(const std::vector<std::string>& programArgv)
+{
+    const std::string out = m_work + "/daemon." + std::to_string(m_outputs.size()) + ".out";
+    std::vector<std::string> argv = programArgv;
     std::vector<std::string> env = {
         m_launch->pathEnvironment(),
         "ASAN_OPTIONS=" + envValue("ASAN_OPTIONS") + (envValue("ASAN_OPTIONS").empty() ? "" : ":") +

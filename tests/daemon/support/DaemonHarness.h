@@ -36,6 +36,10 @@ public:
 
     // Starts a daemon; its standard output and error go to a file of its own.
     pid_t startDaemon(const std::vector<std::string>& args = {});
+    // Starts any program in the daemon's environment (a wrapper of it, say);
+    // it is ended with SIGKILL at the latest when the harness ends.
+    pid_t startProgram(const std::vector<std::string>& argv);
+    std::string storeFolder() const { return m_store; }
     std::string daemonOutput(pid_t pid) const;
     bool daemonAlive(pid_t pid) const;
     // Waits for a daemon to end and returns its status (-1 on time-out).
