@@ -169,9 +169,17 @@ CZTMutex::CZTMutex(const char* semNameIn) : semaphore(nullptr), named(1), m_hold
         semaphore = nullptr;
         return;
     }
+    // Mode 0777 whatever the umask, so every user's processes share it. The
+    // file lives in a world-writable folder: never follow a planted link.
     char path[ZT_PATH_LEN + 16];
     snprintf(path, sizeof(path), "/dev/shm/sem.%s", name[0] == '/' ? name + 1 : name);
-    chmod(path, 0777);
+    int fd = open(path, O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode))
+            fchmod(fd, 0777);
+        close(fd);
+    }
     openHolderRecord();
 }
 

@@ -186,3 +186,19 @@ TEST_F(RegistryTest, RegistryRefusesToRunWithoutItsLock)
     EXPECT_EQ(SlotManagerSetSlotChanged(2, 0), 0x10000007u);
     EXPECT_FALSE(SlotManagerRegisterProcess());
 }
+
+TEST_F(RegistryTest, OpeningTheLockNeverChangesTheModeOfALinkedFile)
+{
+    // Anyone may plant names in /dev/shm; a link there must not lend its
+    // target our permission change.
+    const std::string target = tempFile("private");
+    writeFile(target, "secret");
+    ASSERT_EQ(chmod(target.c_str(), 0600), 0);
+    const std::string link = "/dev/shm/sem." + lockName();
+    ASSERT_EQ(symlink(target.c_str(), link.c_str()), 0);
+    CreateWinProcLock();
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    unlink(link.c_str());
+}
