@@ -232,11 +232,23 @@ std::string DaemonHarness::createKey(const std::string& label)
 
 int DaemonHarness::plugKey(const std::string& serial, bool quiet)
 {
+    const int slot = plugInStore(serial);
+    if (slot >= 0)
+        plugOnBus(serial, quiet);
+    return slot;
+}
+
+int DaemonHarness::plugInStore(const std::string& serial)
+{
     int slot = -1;
     if (vtoken::Store(m_store).plug(serial, &slot) != vtoken::Status::Ok)
         return -1;
-    m_usbIds[serial] = quiet ? m_usb->addQuietly() : m_usb->plug();
     return slot;
+}
+
+void DaemonHarness::plugOnBus(const std::string& serial, bool quiet)
+{
+    m_usbIds[serial] = quiet ? m_usb->addQuietly() : m_usb->plug();
 }
 
 void DaemonHarness::unplugKey(const std::string& serial)

@@ -51,6 +51,9 @@ public:
     // Plugs in the store and on the USB bus at once, as a real insertion
     // would; quiet plugs raise no uevent (keys present before the daemon).
     int plugKey(const std::string& serial, bool quiet = false);
+    // The two halves of plugKey, for timing the uevent alone.
+    int plugInStore(const std::string& serial);
+    void plugOnBus(const std::string& serial, bool quiet = false);
     void unplugKey(const std::string& serial);
 
     // The registry as the daemon published it (null until it exists).
