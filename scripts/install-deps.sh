@@ -10,4 +10,7 @@ apt-get install -y --no-install-recommends \
   libgtest-dev googletest libbenchmark-dev \
   umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-gi \
   dbus dbus-daemon python3-dbus xvfb xauth \
-  openssl procps clang libclang-rt-14-dev
+  openssl procps clang libclang-rt-14-dev \
+  chromium
+# The sample bank page test drives chromium through npm's playwright-core.
+command -v npm >/dev/null || apt-get install -y --no-install-recommends nodejs npm

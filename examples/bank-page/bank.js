@@ -1,0 +1,69 @@
+// Sample bank page: reads the key through the manager and works with its PIN.
+'use strict';
+
+const $ = (id) => document.getElementById(id);
+const params = new URLSearchParams(location.search);
+const firstPort = Number(params.get('port')) || 51913;
+const ports = Array.from({ length: 10 }, (_, i) => firstPort + i);
+const bridge = new KeyBridge(ports);
+
+function show(id, text, ok) {
+  const element = $(id);
+  element.textContent = text;
+  element.className = ok === undefined ? element.className : (ok ? 'result ok' : 'result error');
+}
+
+async function readKey() {
+  await bridge.request('Initialize');
+  const count = await bridge.request('CheckToken');
+  show('keyCount', count);
+  show('serial', await bridge.request('GetSN'));
+  show('subject', await bridge.request('GetCertDN', ''));
+  show('certSerial', await bridge.request('GetCertSN', ''));
+  show('validFrom', (await bridge.request('GetCertNA', '')).trim());
+  show('version', await bridge.request('GetCntlVersion'));
+}
+
+$('connect').addEventListener('click', async () => {
+  show('status', 'Connecting...');
+  try {
+    const port = await bridge.connect();
+    await readKey();
+    show('status', `Connected (port ${port})`);
+    $('verify').disabled = false;
+    $('change').disabled = false;
+  } catch (e) {
+    show('status', e.message);
+  }
+});
+
+$('verifyForm').addEventListener('submit', async (event) => {
+  event.preventDefault();
+  const pin = $('pin').value;
+  $('pin').value = '';
+  try {
+    const result = describePinResult(await bridge.request('VerifyUserPin', '', pin));
+    show('pinResult', result.ok ? 'PIN verified.' : result.text, result.ok);
+  } catch (e) {
+    show('pinResult', e.message, false);
+  }
+});
+
+$('changeForm').addEventListener('submit', async (event) => {
+  event.preventDefault();
+  const oldPin = $('oldPin').value;
+  const newPin = $('newPin').value;
+  const again = $('newPin2').value;
+  for (const id of ['oldPin', 'newPin', 'newPin2'])
+    $(id).value = '';
+  if (newPin !== again) {
+    show('changeResult', 'The new PINs differ.', false);
+    return;
+  }
+  try {
+    const result = describePinResult(await bridge.request('ChangeUserPin', '', oldPin, newPin));
+    show('changeResult', result.ok ? 'PIN changed.' : result.text, result.ok);
+  } catch (e) {
+    show('changeResult', e.message, false);
+  }
+});

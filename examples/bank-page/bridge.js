@@ -1,0 +1,69 @@
+// The key manager's page protocol: one text request, one text reply
+// "Command&&result". Requests go out one at a time.
+'use strict';
+
+class KeyBridge {
+  constructor(ports) {
+    this.ports = ports;
+    this.socket = null;
+    this.queue = Promise.resolve();
+  }
+
+  // Tries the ports in order; the manager listens on the first free one.
+  async connect() {
+    for (const port of this.ports) {
+      try {
+        this.socket = await KeyBridge.open(`ws://127.0.0.1:${port}/`);
+        this.port = port;
+        return port;
+      } catch (e) {
+        // next port
+      }
+    }
+    throw new Error('The key manager is not running on this computer.');
+  }
+
+  static open(url) {
+    return new Promise((resolve, reject) => {
+      const socket = new WebSocket(url);
+      socket.onopen = () => resolve(socket);
+      socket.onerror = () => reject(new Error(`cannot open ${url}`));
+    });
+  }
+
+  // Sends "Command#&arg1#&arg2&#end" and resolves with the result text.
+  request(command, ...args) {
+    for (const arg of args) {
+      if (arg.includes('#&') || arg.includes('&#end'))
+        return Promise.reject(new Error('The text contains characters the key cannot take.'));
+    }
+    const text = args.length ? `${command}#&${args.join('#&')}&#end` : command;
+    const run = () => new Promise((resolve, reject) => {
+      if (!this.socket || this.socket.readyState !== WebSocket.OPEN) {
+        reject(new Error('Not connected to the key manager.'));
+        return;
+      }
+      this.socket.onmessage = (event) => {
+        const prefix = `${command}&&`;
+        const reply = String(event.data);
+        resolve(reply.startsWith(prefix) ? reply.slice(prefix.length) : reply);
+      };
+      this.socket.onclose = () => reject(new Error('The key manager closed the connection.'));
+      this.socket.send(text);
+    });
+    const result = this.queue.then(run, run);
+    this.queue = result.catch(() => undefined);
+    return result;
+  }
+}
+
+// "0" success, "-1" locked, a number the tries left, anything else an error text.
+function describePinResult(result) {
+  if (result === '0')
+    return { ok: true, text: 'done' };
+  if (result === '-1')
+    return { ok: false, text: 'The PIN is locked (or the key is not ready). Contact your bank.' };
+  if (/^[0-9]+$/.test(result))
+    return { ok: false, text: `Wrong PIN: ${result} tries left.` };
+  return { ok: false, text: result };
+}
