@@ -3,9 +3,12 @@
 #include <cstdlib>
 #include <mbedtls/asn1.h>
 #include <mbedtls/base64.h>
+#include <mbedtls/oid.h>
+#include <mbedtls/platform.h>
 #include <mbedtls/x509.h>
 
 #include "Record.h"
+#include "Utf16.h"
 
 namespace vtoken {
 
@@ -45,12 +48,10 @@ bool findSubject(const std::vector<uint8_t>& der, unsigned char** name, const un
     if (!skip(&p, tbsEnd, MBEDTLS_ASN1_INTEGER) || !skip(&p, tbsEnd, seq) || !skip(&p, tbsEnd, seq) ||
         !skip(&p, tbsEnd, seq))
         return false;  // serial, signature, issuer, validity
-    unsigned char* subject = p;
     if (mbedtls_asn1_get_tag(&p, tbsEnd, &length, seq) != 0)
         return false;
     *name = p;
     *nameEnd = p + length;
-    (void)subject;
     return true;
 }
 
@@ -63,27 +64,78 @@ bool looksLikeCertificate(const std::vector<uint8_t>& der)
     return !der.empty() && der.size() <= kMaxCertLen && findSubject(der, &name, &nameEnd);
 }
 
+namespace {
+
+// Text of one attribute value as UTF-8; control bytes and broken sequences as '?'.
+std::string valueText(const mbedtls_x509_buf& value)
+{
+    std::u16string wide;
+    std::string raw;
+    if (value.tag == MBEDTLS_ASN1_BMP_STRING) {
+        for (size_t i = 0; i + 1 < value.len; i += 2)
+            wide += static_cast<char16_t>(value.p[i] << 8 | value.p[i + 1]);
+        if (!utf16ToUtf8(wide, &raw))
+            raw = std::string(value.len / 2, '?');
+    } else {
+        raw.assign(reinterpret_cast<const char*>(value.p), value.len);
+    }
+    std::string out;
+    for (size_t i = 0; i < raw.size();) {
+        size_t length = 1;
+        unsigned char c = static_cast<unsigned char>(raw[i]);
+        if (c >= 0x80) {
+            length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : 2;
+            std::u16string check;
+            if (i + length > raw.size() || !utf8ToUtf16(raw.substr(i, length), &check)) {
+                out += '?';
+                ++i;
+                continue;
+            }
+        } else if (c < 0x20 || c == 0x7f) {
+            out += '?';
+            ++i;
+            continue;
+        }
+        out += raw.substr(i, length);
+        i += length;
+    }
+    return out;
+}
+
+}  // namespace
+
 std::string certificateSubject(const std::vector<uint8_t>& der)
 {
     unsigned char* p;
     const unsigned char* end;
-    if (!findSubject(der, &p, &end))
+    if (!findSubject(der, &p, &end) || p == end)
         return std::string();
     mbedtls_x509_name name = {};
     std::string result;
-    if (p == end) {
-        return result;  // empty subject
-    }
     if (mbedtls_x509_get_name(&p, end, &name) == 0) {
-        char text[1024];
-        int n = mbedtls_x509_dn_gets(text, sizeof(text), &name);
-        if (n > 0)
-            result.assign(text, static_cast<size_t>(n));
+        bool joined = false;
+        for (const mbedtls_x509_name* n = &name; n; n = n->next) {
+            if (!n->oid.p)
+                continue;
+            if (!result.empty())
+                result += joined ? " + " : ", ";
+            const char* shortName = nullptr;
+            if (mbedtls_oid_get_attr_short_name(&n->oid, &shortName) == 0 && shortName) {
+                result += shortName;
+            } else {
+                char dotted[128];
+                int length = mbedtls_oid_get_numeric_string(dotted, sizeof(dotted), &n->oid);
+                result += length > 0 ? dotted : "?";
+            }
+            result += '=';
+            result += valueText(n->val);
+            joined = n->next_merged != 0;
+        }
     }
     mbedtls_x509_name* next = name.next;
     while (next) {
         mbedtls_x509_name* after = next->next;
-        free(next);
+        mbedtls_free(next);
         next = after;
     }
     return result;

@@ -123,7 +123,9 @@ Status MemCertStore::open(const std::string& segmentName, const std::string& loc
         __atomic_thread_fence(__ATOMIC_SEQ_CST);
         memcpy(h->magic, kMagic, sizeof(kMagic));
     }
-    close(fd);  // releases the flock; the mapping stays
+    // The mapping keeps the file open, so closing alone would not release the flock.
+    flock(fd, LOCK_UN);
+    close(fd);
 
     mode_t old = umask(0);
     sem_t* sem = sem_open(("/" + lockName).c_str(), O_CREAT, 0666, 1);

@@ -1,0 +1,241 @@
+// The store shared by the tool, the stand-ins and the programs: PIN attempts
+// counted exactly across processes, slots, crash safety and damaged records.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <unistd.h>
+
+#include "ChildProcess.h"
+#include "Pin.h"
+#include "Log.h"
+#include "Store.h"
+#include "TestRoot.h"
+
+using namespace vtoken;
+
+namespace {
+
+class KeyStore : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        folder = root.tempDir() + "/store";
+        store.reset(new Store(folder));
+    }
+
+    void create(const std::string& serial, const std::string& pin = "12345678")
+    {
+        KeyRecord record;
+        ASSERT_EQ(Status::Ok, newKeyRecord(serial, "label " + serial, pin, false, &record));
+        ASSERT_EQ(Status::Ok, store->create(record));
+    }
+
+    KeyRecord load(const std::string& serial)
+    {
+        KeyRecord record;
+        EXPECT_EQ(Status::Ok, store->load(serial, &record));
+        return record;
+    }
+
+    TestRoot root;
+    std::string folder;
+    std::unique_ptr<Store> store;
+};
+
+TEST_F(KeyStore, PinAttemptsAreCountedLockedAndRestored)
+{
+    create("P1");
+    PinResult r = store->verifyPin("P1", PinKind::User, "87654321");
+    EXPECT_EQ(Status::PinIncorrect, r.status);
+    EXPECT_EQ(9, r.attemptsLeft);
+    EXPECT_EQ(9, load("P1").userPin.attemptsLeft);
+
+    // A PIN no key accepts costs nothing.
+    EXPECT_EQ(Status::PinLength, store->verifyPin("P1", PinKind::User, "123").status);
+    EXPECT_EQ(Status::PinLength, store->verifyPin("P1", PinKind::User, std::string(17, '1')).status);
+    EXPECT_EQ(9, load("P1").userPin.attemptsLeft);
+
+    r = store->verifyPin("P1", PinKind::User, "12345678");
+    EXPECT_EQ(Status::Ok, r.status);
+    EXPECT_EQ(10, r.attemptsLeft);
+
+    for (int i = 0; i < 9; ++i)
+        EXPECT_EQ(Status::PinIncorrect, store->verifyPin("P1", PinKind::User, "00000000").status);
+    r = store->verifyPin("P1", PinKind::User, "00000000");
+    EXPECT_EQ(Status::PinLocked, r.status);
+    EXPECT_EQ(0, r.attemptsLeft);
+    // Locked means locked, also for the right PIN.
+    EXPECT_EQ(Status::PinLocked, store->verifyPin("P1", PinKind::User, "12345678").status);
+    EXPECT_EQ(Status::PinLocked, store->changePin("P1", PinKind::User, "12345678", "abcdefgh").status);
+
+    // The admin PIN unlocks with a new user PIN; a wrong admin PIN is counted on the admin PIN.
+    EXPECT_EQ(Status::PinIncorrect, store->unlockPin("P1", "00000000", "abcdefgh").status);
+    EXPECT_EQ(9, load("P1").adminPin.attemptsLeft);
+    r = store->unlockPin("P1", kDefaultAdminPin, "abcdefgh");
+    EXPECT_EQ(Status::Ok, r.status);
+    EXPECT_EQ(10, r.attemptsLeft);
+    EXPECT_EQ(Status::Ok, store->verifyPin("P1", PinKind::User, "abcdefgh").status);
+    EXPECT_EQ(10, load("P1").adminPin.attemptsLeft);
+}
+
+TEST_F(KeyStore, ChangingThePinMarksItChangedAndNeverStoresIt)
+{
+    create("C1");
+    EXPECT_FALSE(load("C1").pinChanged);
+    EXPECT_EQ(Status::PinLength, store->changePin("C1", PinKind::User, "12345678", "12345").status);
+    EXPECT_FALSE(load("C1").pinChanged);
+    PinResult r = store->changePin("C1", PinKind::User, "12345678", "new-pin-1");
+    ASSERT_EQ(Status::Ok, r.status);
+    EXPECT_TRUE(load("C1").pinChanged);
+    EXPECT_EQ(Status::PinIncorrect, store->verifyPin("C1", PinKind::User, "12345678").status);
+    EXPECT_EQ(Status::Ok, store->verifyPin("C1", PinKind::User, "new-pin-1").status);
+    std::string text = readFile(store->recordPath("C1"));
+    EXPECT_EQ(std::string::npos, text.find("new-pin-1"));
+    EXPECT_EQ(std::string::npos, text.find("6e65772d70696e2d31"));  // nor its hex
+}
+
+TEST_F(KeyStore, ConcurrentWrongAttemptsFromTwoProcessesAreEachCountedOnce)
+{
+    create("Q1");
+    ASSERT_EQ(Status::Ok, store->setRetries("Q1", 100));
+    const int perChild = 20;
+    auto attempts = [&] {
+        Store own(folder);
+        for (int i = 0; i < perChild; ++i) {
+            if (own.verifyPin("Q1", PinKind::User, "wrong-pin").status != Status::PinIncorrect)
+                return 1;
+        }
+        return 0;
+    };
+    pid_t a = forkChild(attempts);
+    pid_t b = forkChild(attempts);
+    EXPECT_EQ(0, waitChild(a));
+    EXPECT_EQ(0, waitChild(b));
+    EXPECT_EQ(100 - 2 * perChild, load("Q1").userPin.attemptsLeft);
+}
+
+TEST_F(KeyStore, AProcessKilledMidUpdateLeavesTheOldOrTheNewRecord)
+{
+    create("S1");
+    for (int round = 0; round < 15; ++round) {
+        pid_t writer = forkChild([&] {
+            Store own(folder);
+            for (int i = 0;; ++i) {
+                own.setRetries("S1", i % 2 ? 200 : 100);
+                own.update("S1", [&](KeyRecord& r) {
+                    r.label = i % 2 ? "odd" : "even";
+                    return Status::Ok;
+                });
+            }
+            return 0;
+        });
+        usleep(static_cast<useconds_t>(2000 + round * 1700));
+        kill(writer, SIGKILL);
+        waitChild(writer);
+        KeyRecord record;
+        ASSERT_EQ(Status::Ok, store->load("S1", &record)) << "round " << round;
+        EXPECT_TRUE(record.label == "even" || record.label == "odd" || record.label == "label S1");
+        EXPECT_TRUE(record.userPin.attemptsLeft == 100 || record.userPin.attemptsLeft == 200 ||
+                    record.userPin.attemptsLeft == kDefaultAttempts);
+    }
+    // The lock died with the writer: the key is still usable.
+    EXPECT_EQ(Status::Ok, store->verifyPin("S1", PinKind::User, "12345678").status);
+    // Leftover temporary files are not keys.
+    EXPECT_EQ(std::vector<std::string>{"S1"}, store->serials());
+}
+
+TEST_F(KeyStore, PluggedKeysTakeTheLowestFreeOfFourSlots)
+{
+    for (const char* serial : {"A", "B", "C", "D", "E"})
+        create(serial);
+    int slot = -1;
+    for (const char* serial : {"A", "B", "C", "D"})
+        ASSERT_EQ(Status::Ok, store->plug(serial, &slot));
+    EXPECT_EQ(3, slot);
+    EXPECT_EQ(Status::NoFreeSlot, store->plug("E", &slot));
+    EXPECT_FALSE(load("E").plugged);
+    // Plugging twice keeps the slot.
+    EXPECT_EQ(Status::Ok, store->plug("C", &slot));
+    EXPECT_EQ(2, slot);
+
+    ASSERT_EQ(Status::Ok, store->unplug("B"));
+    EXPECT_EQ(-1, load("B").slot);
+    ASSERT_EQ(Status::Ok, store->plug("E", &slot));
+    EXPECT_EQ(1, slot);
+    std::vector<KeyRecord> plugged = store->pluggedKeys();
+    ASSERT_EQ(4u, plugged.size());
+    EXPECT_EQ("A", plugged[0].serial);
+    EXPECT_EQ("E", plugged[1].serial);
+    EXPECT_EQ(Status::NotFound, store->plug("Z", &slot));
+}
+
+TEST_F(KeyStore, ConcurrentPlugsFromSeveralProcessesNeverShareASlot)
+{
+    for (const char* serial : {"A", "B", "C", "D"})
+        create(serial);
+    std::vector<pid_t> children;
+    for (const char* serial : {"A", "B", "C", "D"}) {
+        std::string s = serial;
+        children.push_back(forkChild([&, s] { return Store(folder).plug(s) == Status::Ok ? 0 : 1; }));
+    }
+    for (pid_t child : children)
+        EXPECT_EQ(0, waitChild(child));
+    std::set<int> slots;
+    for (const KeyRecord& key : store->pluggedKeys())
+        slots.insert(key.slot);
+    EXPECT_EQ((std::set<int>{0, 1, 2, 3}), slots);
+}
+
+TEST_F(KeyStore, ADamagedRecordIsRefusedWithALogLineAndTheOthersKeepWorking)
+{
+    create("GOOD");
+    create("BAD");
+    std::string text = readFile(store->recordPath("BAD"));
+    text[text.find("flags")] = 'F';
+    writeFile(store->recordPath("BAD"), text);
+    // A good record copied under another serial's name is not that key.
+    writeFile(store->recordPath("COPY"), readFile(store->recordPath("GOOD")));
+
+    std::vector<std::string> lines;
+    setLogSink([&](const std::string& line) { lines.push_back(line); });
+    KeyRecord record;
+    EXPECT_EQ(Status::Damaged, store->load("BAD", &record));
+    EXPECT_EQ(Status::Damaged, store->load("COPY", &record));
+    EXPECT_EQ(Status::Damaged, store->verifyPin("BAD", PinKind::User, "12345678").status);
+    EXPECT_EQ(Status::Damaged, store->plug("BAD"));
+    setLogSink(nullptr);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_NE(std::string::npos, lines[0].find("BAD"));
+    EXPECT_NE(std::string::npos, lines[0].find("damaged"));
+    // The damaged record is left as it was for inspection.
+    EXPECT_EQ(text, readFile(store->recordPath("BAD")));
+
+    EXPECT_EQ(Status::Ok, store->plug("GOOD"));
+    std::vector<ListedKey> listed = store->list();
+    ASSERT_EQ(3u, listed.size());
+    EXPECT_EQ(Status::Damaged, listed[0].status);  // BAD
+    EXPECT_EQ(Status::Damaged, listed[1].status);  // COPY
+    EXPECT_EQ(Status::Ok, listed[2].status);
+    ASSERT_EQ(1u, store->pluggedKeys().size());
+    EXPECT_EQ(Status::Ok, store->remove("BAD"));
+    EXPECT_EQ(Status::NotFound, store->load("BAD", &record));
+}
+
+TEST_F(KeyStore, CreateRefusesDuplicatesAndBadInputWithoutTouchingTheStore)
+{
+    create("DUP");
+    std::string before = readFile(store->recordPath("DUP"));
+    KeyRecord record;
+    ASSERT_EQ(Status::Ok, newKeyRecord("DUP", "other", "abcdefgh", true, &record));
+    EXPECT_EQ(Status::Exists, store->create(record));
+    EXPECT_EQ(before, readFile(store->recordPath("DUP")));
+    EXPECT_EQ(Status::PinLength, newKeyRecord("X", "label", "12345", false, &record));
+    EXPECT_EQ(Status::PinLength, newKeyRecord("X", "label", "1234567\n", false, &record));
+    EXPECT_EQ(Status::BadArgument, newKeyRecord("X/..", "label", "12345678", false, &record));
+    EXPECT_EQ(Status::BadArgument, store->setRetries("DUP", 256));
+    EXPECT_EQ(Status::NotFound, store->setRetries("NONE", 3));
+    EXPECT_EQ(Status::NotFound, store->remove("NONE"));
+}
+
+}  // namespace
