@@ -1,4 +1,5 @@
 #include <QDebug>
+#include <QLoggingCategory>
 
 #include "CertDecode.h"
 
@@ -36,6 +37,21 @@ int64_t localGreenwichToUnix(const ZTGreenwichTime& t)
     int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
     int64_t days = era * 146097 + doe - 719468;
     return days * 86400 + t.hour * 3600 + t.minute * 60 + t.second;
+}
+
+void appendNumber(std::string* out, long value, unsigned base)
+{
+    char digits[24];
+    int n = 0;
+    unsigned long magnitude = value < 0 ? 0ul - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    do {
+        digits[n++] = "0123456789abcdef"[magnitude % base];
+        magnitude /= base;
+    } while (magnitude);
+    if (value < 0)
+        out->push_back('-');
+    while (n)
+        out->push_back(digits[--n]);
 }
 
 struct tm certTimeOf(const x509_crt* crt, bool notBefore)
@@ -85,10 +101,17 @@ struct tm certTimeUtc8(const x509_time& time)
 
 std::string formatCertTime(const struct tm& t)
 {
-    char buf[kCertTextLen] = {};
-    snprintf(buf, sizeof buf, " %d-%d-%d %d:%d:%d\n", t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min,
-             t.tm_sec);
-    return buf;
+    // " %d-%d-%d %d:%d:%d\n" without printf: two of these per certificate shown.
+    std::string text;
+    text.reserve(24);
+    const int fields[] = {t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+    const char separators[] = {' ', '-', '-', ' ', ':', ':'};
+    for (int i = 0; i < 6; ++i) {
+        text.push_back(separators[i]);
+        appendNumber(&text, fields[i], 10);
+    }
+    text.push_back('\n');
+    return text;
 }
 
 struct tm getNotBeforTime(x509_crt* crt)
@@ -187,8 +210,11 @@ void pushBackContainer(QString name, const char* value)
 {
     QString text = QString::fromUtf8(value ? value : "");
     g_tableRows.append(qMakePair(name, text));
-    qDebug("%s", name.toUtf8().constData());
-    qDebug("%s", text.toUtf8().constData());
+    // The arguments cost more than the rest of a row: convert only when shown.
+    if (QLoggingCategory::defaultCategory()->isDebugEnabled()) {
+        qDebug("%s", name.toUtf8().constData());
+        qDebug("%s", text.toUtf8().constData());
+    }
 }
 
 std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len)
@@ -201,9 +227,10 @@ std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len)
     rows.reserve(8);
     char buf[kCertTextLen];
 
-    std::memset(buf, 0, sizeof buf);
-    snprintf(buf, sizeof buf, "V%lx\n", static_cast<unsigned long>(crt->version));
-    rows.push_back({"Version", buf});
+    std::string version = "V";
+    appendNumber(&version, static_cast<long>(static_cast<unsigned long>(crt->version)), 16);  // "V%lx\n"
+    version.push_back('\n');
+    rows.push_back({"Version", std::move(version)});
 
     std::memset(buf, 0, sizeof buf);
     if (x509_serial_gets(buf, sizeof buf, &crt->serial) < 0)

@@ -38,6 +38,16 @@ size_t utf8CharLength(const unsigned char* s, size_t n, bool* control)
     return len;
 }
 
+bool needsEscape(unsigned char c)
+{
+    switch (c) {
+    case ',': case '=': case '+': case '<': case '>': case '#': case ';': case '"': case '\\':
+        return true;
+    default:
+        return false;
+    }
+}
+
 class Writer
 {
 public:
@@ -81,7 +91,7 @@ bool putValue(Writer& out, const mbedtls_x509_buf& val)
             } else {
                 piece[0] = '?';
             }
-        } else if (c != 0 && std::strchr(",=+<>#;\"\\", c)) {
+        } else if (needsEscape(c)) {
             piece[0] = '\\';
             piece[1] = static_cast<char>(c);
             pieceLen = 2;

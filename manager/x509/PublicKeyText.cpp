@@ -1,7 +1,5 @@
 #include "PublicKeyText.h"
 
-#include <vector>
-
 #include <mbedtls/ecp.h>
 #include <mbedtls/rsa.h>
 
@@ -10,16 +8,20 @@
 void zvitAppendWordHex(std::string* out, const mbedtls_mpi* value)
 {
     static const char kHex[] = "0123456789ABCDEF";
+    const size_t limbBytes = sizeof(mbedtls_mpi_uint);
     size_t len = (mbedtls_mpi_size(value) + 7) / 8 * 8;
     if (len == 0)
         return;
-    std::vector<unsigned char> bytes(len);
-    if (mbedtls_mpi_write_binary(value, bytes.data(), len) != 0)
-        return;
-    out->reserve(out->size() + 2 * len);
-    for (unsigned char b : bytes) {
-        out->push_back(kHex[b >> 4]);
-        out->push_back(kHex[b & 0x0F]);
+    // Straight from the limbs, most significant byte first: this runs for
+    // every certificate the tree and the viewer show.
+    size_t at = out->size();
+    out->resize(at + 2 * len);
+    char* hex = &(*out)[at];
+    for (size_t i = len; i-- > 0;) {
+        size_t limb = i / limbBytes;
+        unsigned char b = limb < value->n ? static_cast<unsigned char>(value->p[limb] >> (8 * (i % limbBytes))) : 0;
+        *hex++ = kHex[b >> 4];
+        *hex++ = kHex[b & 0x0F];
     }
 }
 
@@ -30,15 +32,10 @@ std::string zvitPublicKeyText(const ZvitCert* cert)
     // The layout follows the key itself: a certificate whose issuer signs with
     // another algorithm (ECDSA over an RSA key, RSASSA-PSS) still shows its key.
     if (mbedtls_pk_can_do(&pk, MBEDTLS_PK_RSA)) {
-        mbedtls_mpi n, e;
-        mbedtls_mpi_init(&n);
-        mbedtls_mpi_init(&e);
-        if (mbedtls_rsa_export(mbedtls_pk_rsa(pk), &n, nullptr, nullptr, nullptr, &e) == 0) {
-            zvitAppendWordHex(&text, &n);
-            zvitAppendWordHex(&text, &e);
-        }
-        mbedtls_mpi_free(&n);
-        mbedtls_mpi_free(&e);
+        const mbedtls_rsa_context* rsa = mbedtls_pk_rsa(pk);
+        text.reserve(2 * (mbedtls_mpi_size(&rsa->N) + 16));
+        zvitAppendWordHex(&text, &rsa->N);
+        zvitAppendWordHex(&text, &rsa->E);
     } else if (mbedtls_pk_can_do(&pk, MBEDTLS_PK_ECKEY)) {
         const mbedtls_ecp_keypair* key = mbedtls_pk_ec(pk);
         zvitAppendWordHex(&text, &key->Q.X);

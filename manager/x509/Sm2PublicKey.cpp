@@ -1,6 +1,7 @@
 #include "Sm2PublicKey.h"
 
 #include "Sm2Curve.h"
+#include "Sm2OnCurve.h"
 #include "ZvitOids.h"
 
 int zvitSm2ParseSubpubkey(unsigned char** p, const unsigned char* end, mbedtls_pk_context* pk)
@@ -30,14 +31,20 @@ int zvitSm2ParseSubpubkey(unsigned char** p, const unsigned char* end, mbedtls_p
     if (q + len != spkiEnd)
         return MBEDTLS_ERR_PK_INVALID_PUBKEY + MBEDTLS_ERR_ASN1_LENGTH_MISMATCH;
 
+    // Uncompressed points only, as the stock reader takes them.
+    if (len != 65 || q[0] != 0x04)
+        return len > 0 && (q[0] == 0x02 || q[0] == 0x03) ? MBEDTLS_ERR_PK_FEATURE_UNAVAILABLE
+                                                         : MBEDTLS_ERR_PK_INVALID_PUBKEY;
+    if (!zvitSm2PointOnCurve(q + 1, q + 33))
+        return MBEDTLS_ERR_PK_INVALID_PUBKEY;
+
     mbedtls_pk_free(pk);
     mbedtls_pk_init(pk);
     if ((ret = mbedtls_pk_setup(pk, mbedtls_pk_info_from_type(MBEDTLS_PK_ECKEY))) != 0)
         return ret;
     mbedtls_ecp_keypair* key = mbedtls_pk_ec(*pk);
     if ((ret = zvitSm2GroupLoad(&key->grp)) != 0 ||
-        (ret = mbedtls_ecp_point_read_binary(&key->grp, &key->Q, q, len)) != 0 ||
-        (ret = mbedtls_ecp_check_pubkey(&key->grp, &key->Q)) != 0) {
+        (ret = mbedtls_ecp_point_read_binary(&key->grp, &key->Q, q, len)) != 0) {
         mbedtls_pk_free(pk);
         return ret == MBEDTLS_ERR_ECP_FEATURE_UNAVAILABLE ? MBEDTLS_ERR_PK_FEATURE_UNAVAILABLE
                                                           : MBEDTLS_ERR_PK_INVALID_PUBKEY;

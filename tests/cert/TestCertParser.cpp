@@ -15,6 +15,7 @@
 #include "x509/DnText.h"
 #include "x509/PublicKeyText.h"
 #include "x509/Sm2Curve.h"
+#include "x509/Sm2OnCurve.h"
 #include "x509/Sm3.h"
 #include "x509/ZvitCert.h"
 #include "x509/ZvitOids.h"
@@ -248,6 +249,62 @@ TEST(CertParser, ExplicitCurveGivesTheNamedCurvesGroup)
     EXPECT_EQ(g1.pbits, 256u);
     // The generator lies on the curve we built.
     EXPECT_EQ(mbedtls_ecp_check_pubkey(&g1, &g1.G), 0);
+}
+
+namespace {
+int testRandom(void* state, unsigned char* out, size_t len)
+{
+    auto* rng = static_cast<std::mt19937*>(state);
+    for (size_t i = 0; i < len; ++i)
+        out[i] = static_cast<unsigned char>((*rng)());
+    return 0;
+}
+}  // namespace
+
+// Our fast check against the library's generic one on the same group.
+TEST(CertParser, OnCurveCheckAgreesWithTheLibrary)
+{
+    mbedtls_ecp_group grp;
+    mbedtls_ecp_group_init(&grp);
+    ASSERT_EQ(zvitSm2GroupLoad(&grp), 0);
+    std::mt19937 rng(3);
+    mbedtls_ecp_point point;
+    mbedtls_ecp_point_init(&point);
+    mbedtls_mpi k;
+    mbedtls_mpi_init(&k);
+    auto agree = [&](const mbedtls_ecp_point& pt, bool expected) {
+        unsigned char x[32], y[32];
+        ASSERT_EQ(mbedtls_mpi_write_binary(&pt.X, x, 32), 0);
+        ASSERT_EQ(mbedtls_mpi_write_binary(&pt.Y, y, 32), 0);
+        EXPECT_EQ(zvitSm2PointOnCurve(x, y), expected);
+        EXPECT_EQ(mbedtls_ecp_check_pubkey(&grp, &pt) == 0, expected);
+    };
+    agree(grp.G, true);
+    for (int i = 0; i < 64; ++i) {
+        // k * G lies on the curve; moving Y by one does not.
+        unsigned char scalar[32];
+        testRandom(&rng, scalar, sizeof scalar);
+        scalar[0] &= 0x7F;
+        ASSERT_EQ(mbedtls_mpi_read_binary(&k, scalar, sizeof scalar), 0);
+        ASSERT_EQ(mbedtls_ecp_mul(&grp, &point, &k, &grp.G, testRandom, &rng), 0);
+        agree(point, true);
+        ASSERT_EQ(mbedtls_mpi_add_int(&point.Y, &point.Y, 1), 0);
+        if (mbedtls_mpi_cmp_mpi(&point.Y, &grp.P) < 0)
+            agree(point, false);
+    }
+    // Coordinates at or above the prime are refused, even where they would fit modulo p.
+    unsigned char x[32], y[32];
+    ASSERT_EQ(mbedtls_mpi_write_binary(&grp.G.X, x, 32), 0);
+    ASSERT_EQ(mbedtls_mpi_write_binary(&grp.G.Y, y, 32), 0);
+    unsigned char pBytes[32];
+    ASSERT_EQ(mbedtls_mpi_write_binary(&grp.P, pBytes, 32), 0);
+    EXPECT_FALSE(zvitSm2PointOnCurve(pBytes, y));
+    unsigned char ff[32];
+    std::memset(ff, 0xFF, sizeof ff);
+    EXPECT_FALSE(zvitSm2PointOnCurve(x, ff));
+    mbedtls_mpi_free(&k);
+    mbedtls_ecp_point_free(&point);
+    mbedtls_ecp_group_free(&grp);
 }
 
 TEST(CertParser, TruncatedAndCorruptedCertificatesFailCleanly)
