@@ -99,6 +99,8 @@ void ZTWebSocketServer::onNewConnection()
     if (!server)
         return;
     while (QWebSocket* socket = server->nextPendingConnection()) {
+        // Owned by the server, so none outlives it, also one waiting for deleteLater.
+        socket->setParent(this);
         socket->setMaxAllowedIncomingMessageSize(kSocketMessageLimit);
         socket->setMaxAllowedIncomingFrameSize(kSocketMessageLimit);
         connect(socket, &QWebSocket::textMessageReceived, this, &ZTWebSocketServer::processMessage);
