@@ -130,9 +130,10 @@ typedef uint32_t (*PFN_ZTToken_SetContainerAttr)(void* container, uint32_t attri
 
 // Devices. The enumeration lists the plugged keys that hold a slot: *count in =
 // capacity of handles, out = keys listed (never more than the capacity);
-// *allCount = every plugged key. The listed handles are valid until
-// DestroyEnum and need OpenDeviceByHandle before use; CloseDevice on them only
-// ends that use.
+// *allCount = every plugged key. A key keeps one listed handle across
+// enumerations; it needs OpenDeviceByHandle before use, CloseDevice only ends
+// that use, and DestroyEnum drops the listed handles of keys no longer plugged
+// (so overlapping enumeration passes never lose each other's handles).
 typedef uint32_t (*PFN_ZTToken_IsSupportDev)(uint32_t vendorId, uint32_t productId);
 typedef uint32_t (*PFN_ZTToken_EnumDevice)(uint64_t* count, void** handles);
 typedef uint32_t (*PFN_ZTToken_EnumDeviceWithAllCount)(uint64_t* count, void** handles, uint64_t* allCount);

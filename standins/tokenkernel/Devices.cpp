@@ -102,9 +102,20 @@ ZTTK_EXPORT uint32_t ZTToken_DestroyEnum()
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!s.initialised)
         return ZTTOKEN_ERR_NOT_INITIALISED;
-    for (uint64_t id : s.enumerated)
-        closeDevice(id);
-    s.enumerated.clear();
+    // Enumeration passes may overlap: one pass's end must not pull the handles
+    // from under another. A listed handle goes when its key is gone.
+    std::set<std::string> plugged;
+    for (const vtoken::KeyRecord& key : s.store->pluggedKeys())
+        plugged.insert(key.serial);
+    std::vector<uint64_t> kept;
+    for (uint64_t id : s.enumerated) {
+        auto it = s.devices.find(id);
+        if (it != s.devices.end() && plugged.count(it->second.serial))
+            kept.push_back(id);
+        else
+            closeDevice(id);
+    }
+    s.enumerated.swap(kept);
     return ZTTOKEN_OK;
 }
 ZTTK_CHECK(ZTToken_DestroyEnum);

@@ -155,6 +155,8 @@ Status Store::remove(const std::string& serial) const
 {
     if (!validSerial(serial))
         return Status::BadArgument;
+    if (access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT)
+        return Status::NotFound;
     ztfile::LockGuard storeLock(m_folder + "/store");
     ztfile::LockGuard lock(recordPath(serial));
     if (!storeLock.ok() || !lock.ok())

@@ -155,6 +155,30 @@ TEST_F(TokenLibrary, TheDaemonsPassSeesBothKeysWithNameSlotTokenInfoAndLabel)
     EXPECT_EQ(ZTTOKEN_OK, ZTToken_CloseDevice(k2));
 }
 
+TEST_F(TokenLibrary, OverlappingEnumerationPassesKeepEachOthersHandles)
+{
+    uint64_t countA = 10, countB = 10, all = 10;
+    void* a[10] = {};
+    void* b[10] = {};
+    ASSERT_EQ(ZTTOKEN_OK, ZTToken_EnumDeviceWithAllCount(&countA, a, &all));
+    ASSERT_EQ(ZTTOKEN_OK, ZTToken_EnumDeviceWithAllCount(&countB, b, &all));
+    ASSERT_EQ(2u, countB);
+    EXPECT_EQ(a[0], b[0]);  // one handle per key, so the registry's handle stays the same
+    EXPECT_EQ(ZTTOKEN_OK, ZTToken_DestroyEnum());  // the first pass ends
+    EXPECT_EQ(ZTTOKEN_OK, ZTToken_OpenDeviceByHandle(b[1]));
+    tool({"unplug", "K2"});
+    EXPECT_EQ(ZTTOKEN_ERR_NO_DEVICE, ZTToken_OpenDeviceByHandle(b[1]));
+    EXPECT_EQ(ZTTOKEN_OK, ZTToken_DestroyEnum());
+    EXPECT_EQ(ZTTOKEN_ERR_INVALID_HANDLE, ZTToken_OpenDeviceByHandle(b[1]));
+    EXPECT_EQ(ZTTOKEN_OK, ZTToken_OpenDeviceByHandle(b[0]));
+    // A capacity below the plugged keys lists what fits and counts them all.
+    uint64_t one = 1;
+    tool({"plug", "K2"});
+    ASSERT_EQ(ZTTOKEN_OK, ZTToken_EnumDeviceWithAllCount(&one, a, &all));
+    EXPECT_EQ(1u, one);
+    EXPECT_EQ(2u, all);
+}
+
 TEST_F(TokenLibrary, TheManagersContainerWalkFillsTheMemoryStoreByCertificateIndex)
 {
     struct Found {
