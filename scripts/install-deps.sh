@@ -11,6 +11,7 @@ apt-get install -y --no-install-recommends \
   umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-gi \
   dbus dbus-daemon python3-dbus xvfb xauth \
   openssl procps clang libclang-rt-14-dev \
+  fonts-wqy-microhei \
   chromium
 # The sample bank page test drives chromium through npm's playwright-core.
 command -v npm >/dev/null || apt-get install -y --no-install-recommends nodejs npm
