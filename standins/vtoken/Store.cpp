@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
+#include <map>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,22 +81,94 @@ std::vector<std::string> Store::serials() const
     return out;
 }
 
+namespace {
+
+// Parsed records by file version. Every update renames a new file into
+// place, so device, inode, size and times name one content; polling callers
+// (the daemon enumerates up to 15 times a pass) then cost one stat per key,
+// and a damaged record is logged once per version instead of on every poll.
+struct CachedRecord {
+    struct stat info;
+    Status status;
+    KeyRecord record;
+};
+
+std::mutex g_cacheMutex;
+std::map<std::string, CachedRecord> g_cache;
+
+bool sameVersion(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// Reads the file through one descriptor so the text and its stat agree.
+Status readVersion(const std::string& path, std::string* text, struct stat* info)
+{
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ENOENT ? Status::NotFound : Status::IoError;
+    Status status = Status::Ok;
+    if (fstat(fd, info) != 0) {
+        status = Status::IoError;
+    } else if (static_cast<size_t>(info->st_size) > kMaxRecordSize) {
+        status = Status::Damaged;
+    } else {
+        text->assign(static_cast<size_t>(info->st_size), '\0');
+        size_t done = 0;
+        while (done < text->size()) {
+            ssize_t got = read(fd, &(*text)[done], text->size() - done);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                break;
+            done += static_cast<size_t>(got);
+        }
+        if (done != text->size())
+            status = Status::IoError;
+    }
+    close(fd);
+    return status;
+}
+
+}  // namespace
+
 Status Store::load(const std::string& serial, KeyRecord* record) const
 {
     if (!validSerial(serial))
         return Status::BadArgument;
-    std::string text;
-    std::string path = recordPath(serial);
-    if (!ztfile::readAll(path, &text))
+    const std::string path = recordPath(serial);
+    struct stat now;
+    if (stat(path.c_str(), &now) != 0)
         return errno == ENOENT ? Status::NotFound : Status::IoError;
+    {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        auto it = g_cache.find(path);
+        if (it != g_cache.end() && sameVersion(it->second.info, now)) {
+            if (it->second.status == Status::Ok)
+                *record = it->second.record;
+            return it->second.status;
+        }
+    }
+    std::string text;
+    struct stat info;
+    Status status = readVersion(path, &text, &info);
+    if (status == Status::NotFound || status == Status::IoError)
+        return status;
     KeyRecord parsed;
-    Status status = text.size() > kMaxRecordSize ? Status::Damaged : parseRecord(text, &parsed);
+    if (status == Status::Ok)
+        status = parseRecord(text, &parsed);
     if (status == Status::Ok && parsed.serial != serial)
         status = Status::Damaged;  // a record copied under another name
-    if (status != Status::Ok) {
+    if (status != Status::Ok)
         logLine("virtual key " + serial + ": damaged record " + path + ", the key is unusable until it is deleted");
-        return status;
+    {
+        std::lock_guard<std::mutex> lock(g_cacheMutex);
+        g_cache[path] = CachedRecord{info, status, status == Status::Ok ? parsed : KeyRecord()};
     }
+    if (status != Status::Ok)
+        return status;
     *record = std::move(parsed);
     return Status::Ok;
 }

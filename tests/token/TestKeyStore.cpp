@@ -222,6 +222,34 @@ TEST_F(KeyStore, ADamagedRecordIsRefusedWithALogLineAndTheOthersKeepWorking)
     EXPECT_EQ(Status::NotFound, store->load("BAD", &record));
 }
 
+TEST_F(KeyStore, ChangesByOtherProcessesAreSeenAndADamagedRecordIsLoggedOnce)
+{
+    create("V1");
+    EXPECT_EQ("label V1", load("V1").label);
+    for (int i = 0; i < 3; ++i) {
+        pid_t child = forkChild([&] {
+            return Store(folder).update("V1", [&](KeyRecord& r) {
+                r.label = "v" + std::to_string(i);
+                return Status::Ok;
+            }) == Status::Ok ? 0 : 1;
+        });
+        ASSERT_EQ(0, waitChild(child));
+        EXPECT_EQ("v" + std::to_string(i), load("V1").label);
+    }
+
+    std::vector<std::string> lines;
+    setLogSink([&](const std::string& line) { lines.push_back(line); });
+    std::string text = readFile(store->recordPath("V1"));
+    text[20] ^= 1;
+    writeFile(folder + "/replacement", text);
+    ASSERT_EQ(0, rename((folder + "/replacement").c_str(), store->recordPath("V1").c_str()));
+    KeyRecord record;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(Status::Damaged, store->load("V1", &record));
+    setLogSink(nullptr);
+    EXPECT_EQ(1u, lines.size());
+}
+
 TEST_F(KeyStore, CreateRefusesDuplicatesAndBadInputWithoutTouchingTheStore)
 {
     create("DUP");
