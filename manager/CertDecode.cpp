@@ -217,11 +217,13 @@ void pushBackContainer(QString name, const char* value)
     }
 }
 
-std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len)
+std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len, bool* parsed)
 {
     ZvitCert cert;
     zvitCertInit(&cert);
-    zvitCertParseDer(&cert, der, len);
+    int ret = zvitCertParseDer(&cert, der, len);
+    if (parsed)
+        *parsed = ret == 0;
     const x509_crt* crt = &cert.crt;
     std::vector<CertRow> rows;
     rows.reserve(8);
@@ -252,6 +254,25 @@ std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len)
 
     zvitCertFree(&cert);
     return rows;
+}
+
+std::string certificateRowLines(const std::vector<CertRow>& rows)
+{
+    std::string text;
+    for (const CertRow& row : rows) {
+        text += row.name;
+        text.push_back('\t');
+        for (char c : row.value) {
+            if (c == '\n')
+                text += "\\n";
+            else if (c == '\\')
+                text += "\\\\";
+            else
+                text.push_back(c);
+        }
+        text.push_back('\n');
+    }
+    return text;
 }
 
 void decodeCertificateDetail(_common_cert_info* record)

@@ -13,7 +13,7 @@
 #include "x509/MbedCompat13.h"
 #include <mbedtls/x509_crt.h>
 
-#include "CertInfo.h"
+#include "CommonCertInfo.h"
 
 // Rows of the last decoded certificate; touched only under g_mutex_viewCert.
 extern QVector<QPair<QString, QString>> g_tableRows;
@@ -39,8 +39,11 @@ struct CertRow {
     std::string value;
 };
 // The viewer's rows of the certificate at der (at most len bytes are read);
-// the rows of the empty certificate when it does not parse.
-std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len);
+// the rows of the empty certificate when it does not parse (*parsed false).
+std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len, bool* parsed = nullptr);
+// The rows as text, one a line: field name, a tab, the value with "\" written
+// as "\\" and line feeds as "\n". What `tarnvkey cert` prints.
+std::string certificateRowLines(const std::vector<CertRow>& rows);
 
 // A certificate time as UTC+8 wall-clock time, tm_year the full year and
 // tm_mon 1-12; all zero when the time is not a calendar time.

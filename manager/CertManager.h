@@ -5,7 +5,7 @@
 
 #include <QObject>
 
-#include "CertInfo.h"
+#include "CommonCertInfo.h"
 
 namespace Ui {
 class UKeyMainWindow;

@@ -21,6 +21,10 @@ const std::vector<Command>& commands()
         {"list", runList, "[--json]",
          "Shows every key: serial, label, plugged and slot, PIN attempts left, PIN changed,\n"
          "initialised, and each container with its certificates' subjects."},
+        {"cert", runCert, "CERTFILE",
+         "Prints the rows the key manager's certificate viewer shows for a certificate (PEM or DER):\n"
+         "one row a line: the field name, a tab, the value with \"\\\" written as \"\\\\\"\n"
+         "and line feeds as \"\\n\". Exit status 1 when the certificate does not decode."},
         {"retries", runRetries, "SERIAL N", "Sets the user PIN attempts left to N (0-255; 0 locks the PIN)."},
         {"delete", runDelete, "SERIAL", "Deletes the key and everything on it."},
         {"run-daemon", runRunDaemon, "[-- DAEMON ARGUMENTS]",

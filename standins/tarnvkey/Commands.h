@@ -41,5 +41,6 @@ int runList(Context& context);
 int runRetries(Context& context);
 int runDelete(Context& context);
 int runRunDaemon(Context& context);
+int runCert(Context& context);
 
 }  // namespace tarnvkey

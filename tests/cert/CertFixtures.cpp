@@ -48,12 +48,30 @@ std::string stripLeadingZeroBytes(std::string hex)
     return hex;
 }
 
-// openssl's "C = CN, O = Bank" into "C=CN, O=Bank".
-std::string ourNameForm(std::string text)
+// openssl's "C = CN, O = \"Bank, Ltd\"" into "C=CN, O=Bank\, Ltd": quoted
+// values lose their quotes and get the decoder's backslash escapes.
+std::string ourNameForm(const std::string& text)
 {
-    for (size_t pos; (pos = text.find(" = ")) != std::string::npos;)
-        text.replace(pos, 3, "=");
-    return text;
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text.compare(i, 3, " = ") == 0) {
+            out += '=';
+            i += 2;
+            if (i + 1 < text.size() && text[i + 1] == '"') {
+                for (i += 2; i < text.size() && text[i] != '"'; ++i) {
+                    char c = text[i];
+                    if (c == '\\' && i + 1 < text.size())
+                        c = text[++i];
+                    if (std::strchr(",=+<>#;\"\\", c))
+                        out += '\\';
+                    out += c;
+                }
+            }
+            continue;
+        }
+        out += text[i];
+    }
+    return out;
 }
 }  // namespace
 

@@ -106,6 +106,8 @@ TEST(CertRows, EveryFixtureShowsWhatOpensslReads)
     ASSERT_GE(names.size(), 20u);
     for (const std::string& name : names) {
         SCOPED_TRACE(name);
+        if (name == "ed25519")
+            continue;  // not decodable: see UnknownAlgorithmsGiveTheEmptyRows
         std::vector<CertRow> rows = rowsOf(fixtureDer(name));
         OpensslView view = opensslView(name);
         ASSERT_EQ(rows.size(), 8u);
@@ -173,6 +175,24 @@ TEST(CertRows, KeyTextIsWholeAndFollowsTheKeyNotTheSigner)
     // And an SM2 key under an RSA signature as X and Y.
     EXPECT_EQ(value(rowsOf(fixtureDer("sm2-key-rsa-signed")), "Detail Public Key Info"),
               opensslView("sm2-key-rsa-signed").pointHex);
+}
+
+TEST(CertRows, UnknownAlgorithmsGiveTheEmptyRows)
+{
+    std::string der = fixtureDer("ed25519");
+    bool parsed = true;
+    testing::internal::CaptureStdout();
+    std::vector<CertRow> rows = certificateRowTexts(reinterpret_cast<const unsigned char*>(der.data()), der.size(),
+                                                    &parsed);
+    testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(parsed);
+    expectEmptyRows(rows);
+}
+
+TEST(CertRows, LinesEscapeLineFeedsAndBackslashes)
+{
+    std::vector<CertRow> rows = {{"Version", "V3\n"}, {"Subject", "O=Bank\\, Ltd"}, {"Empty", ""}};
+    EXPECT_EQ(certificateRowLines(rows), "Version\tV3\\n\nSubject\tO=Bank\\\\, Ltd\nEmpty\t\n");
 }
 
 TEST(CertTimes, Utc8WallClockWithFullYearAndOneBasedMonth)
@@ -315,6 +335,7 @@ TEST(CertName, SubjectAndIssuerCommonNamesOfFixtures)
         {"dn-no-cn", "C=CN, O=Zvit Test Bank, OU=Retail"},
         {"dn-multi-rdn", "Multi Holder"},
         {"dn-utf8", "张三"},
+        {"dn-escaped", "Smith, John"},
         {"dn-long", "Long Name Holder"},  // after more than 1024 bytes of name text
         {"sm2", "SM2 Holder"},
         {"sm2-explicit", "SM2 Explicit Curve"},

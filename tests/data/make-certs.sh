@@ -118,8 +118,18 @@ for i in 1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16; do long="$long/OU=${ou64:0:52}$
 long="$long/DC=$(head -c 300 /dev/zero | tr '\0' 'd')/CN=Long Name Holder"
 rsa_key dn-long 2048
 sign dn-long rsa-ca "$long" 5005 241231200000Z 341231200000Z v3_leaf
+rsa_key dn-escaped 2048
+sign dn-escaped rsa-ca '/C=CN/O=Bank\, Ltd/CN=Smith\, John' 5006 241231200000Z 341231200000Z v3_leaf
 rsa_key v1 2048
 sign v1 rsa-ca "/C=CN/O=Zvit Test Bank/CN=Version One" 6001 241231200000Z 341231200000Z none
+
+# A key and signature the decoder does not know.
+openssl genpkey -algorithm ED25519 -out ed25519.key
+openssl req -x509 -key ed25519.key -subj "/C=CN/O=Zvit Test Bank/CN=Ed25519 Holder" -days 3650 \
+  -set_serial 0x7001 -out ed25519.pem
+openssl x509 -in ed25519.pem -outform DER -out certs/ed25519.der
+openssl x509 -in ed25519.pem -out certs/ed25519.pem
+openssl x509 -in ed25519.pem -noout -text -nameopt oneline,-esc_msb,utf8 > certs/ed25519.txt
 
 mkdir -p "$out"
 rm -f "$out"/*.pem "$out"/*.der "$out"/*.txt
