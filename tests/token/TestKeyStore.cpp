@@ -115,6 +115,28 @@ TEST_F(KeyStore, ConcurrentWrongAttemptsFromTwoProcessesAreEachCountedOnce)
     EXPECT_EQ(100 - 2 * perChild, load("Q1").userPin.attemptsLeft);
 }
 
+TEST_F(KeyStore, AnAttemptIsOnDiskBeforeThePinIsCompared)
+{
+    // A slow hash gives time to kill the verifying process mid-comparison.
+    KeyRecord record;
+    ASSERT_EQ(Status::Ok, newKeyRecord("SLOW", "slow", "12345678", true, &record));
+    ASSERT_EQ(Status::Ok, setPinSecret(&record.userPin, "12345678", 1000000));
+    ASSERT_EQ(Status::Ok, store->create(record));
+    pid_t verifier = forkChild([&] {
+        Store(folder).verifyPin("SLOW", PinKind::User, "12345678");
+        return 0;
+    });
+    int left = kDefaultAttempts;
+    for (int i = 0; i < 2000 && left == kDefaultAttempts; ++i) {
+        usleep(2000);
+        left = load("SLOW").userPin.attemptsLeft;
+    }
+    kill(verifier, SIGKILL);
+    EXPECT_EQ(128 + SIGKILL, waitChild(verifier));  // killed before it could restore the count
+    // The killed attempt stays spent although the PIN was right.
+    EXPECT_EQ(kDefaultAttempts - 1, load("SLOW").userPin.attemptsLeft);
+}
+
 TEST_F(KeyStore, AProcessKilledMidUpdateLeavesTheOldOrTheNewRecord)
 {
     create("S1");
