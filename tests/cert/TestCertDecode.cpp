@@ -258,6 +258,14 @@ TEST(CertRecord, NeverReadsPastCertDataAndGivesEmptyRowsForNonCertificates)
     EXPECT_EQ(g_tableRows[0].second, QStringLiteral("V0\n"));
     EXPECT_EQ(g_tableRows[2].second, QStringLiteral("???"));
 
+    // A SEQUENCE that claims 64 KiB, with certLen claiming as much: only certData is read.
+    std::memset(record->certData, 0x41, sizeof record->certData);
+    const unsigned char claim[] = {0x30, 0x83, 0x01, 0x00, 0x00, 0x30, 0x83, 0x00, 0xFF, 0xF0};
+    std::memcpy(record->certData, claim, sizeof claim);
+    record->certLen = 0x10005;
+    decodeCertificateDetail(record.get());
+    EXPECT_EQ(g_tableRows.size(), 7);
+
     std::string noise(4096, '\0');
     unsigned seed = 11;
     for (char& c : noise)

@@ -11,6 +11,7 @@
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <QTreeWidget>
 
 #include <cstring>
@@ -22,6 +23,8 @@
 #include "CertManager.h"
 #include "DialogCertificateViewer.h"
 #include "FakeMainWindow.h"
+#include "TestRoot.h"
+#include "global_def_var.h"
 
 namespace {
 template <typename T>
@@ -170,6 +173,39 @@ TEST(CertViewer, CloseButtonEndsTheDialogWithZero)
         QTest::mouseClick(modal->findChild<QPushButton*>(QStringLiteral("pushButton_close")), Qt::LeftButton);
     });
     EXPECT_EQ(manager.ShowCert_linux(record.get()), 1);
+}
+
+TEST(CertViewer, LanguageFileRetranslatesTheFormAndTheRows)
+{
+    char saved[sizeof g_szLanguageQmFileName];
+    std::memcpy(saved, g_szLanguageQmFileName, sizeof saved);
+    {
+        CDialogCertificateViewer viewer(nullptr);
+        auto* close = child<QPushButton>(&viewer, "pushButton_close");
+        snprintf(g_szLanguageQmFileName, sizeof g_szLanguageQmFileName, "%s", "/nonexistent/2052.qm");
+        EXPECT_EQ(viewer.initDialogLanguage(), 0x10000001ul);
+        EXPECT_EQ(close->text(), QStringLiteral("close"));
+
+        snprintf(g_szLanguageQmFileName, sizeof g_szLanguageQmFileName, "%s", ZVIT_VIEWER_QM_FILE);
+        EXPECT_EQ(viewer.initDialogLanguage(), 0ul);
+        EXPECT_EQ(viewer.windowTitle(), QStringLiteral("证书查看器"));
+        EXPECT_EQ(close->text(), QStringLiteral("关闭"));
+        EXPECT_EQ(child<QTabWidget>(&viewer, "tabWidget")->tabText(0), QStringLiteral("证书信息"));
+    }
+    std::memcpy(g_szLanguageQmFileName, saved, sizeof saved);
+
+    // Headers, field names and values go through the application's translators in context "QDialog".
+    QTranslator translator;
+    ASSERT_TRUE(translator.load(QStringLiteral(ZVIT_VIEWER_QM_FILE)));
+    QCoreApplication::installTranslator(&translator);
+    CDialogCertificateViewer viewer(nullptr);
+    auto record = recordOf(fixtureDer("sm2"));
+    viewer.showCertificate(record.get());
+    QCoreApplication::removeTranslator(&translator);
+    auto* table = child<QTableWidget>(&viewer, "tableWidget");
+    EXPECT_EQ(table->horizontalHeaderItem(1)->text(), QStringLiteral("字段值"));
+    EXPECT_EQ(table->item(6, 0)->text(), QStringLiteral("使用者"));
+    EXPECT_EQ(table->item(5, 0)->text(), QStringLiteral("Expiry Date"));
 }
 
 TEST(ViewSelectedCert, OpensTheViewerOnTheStoredCertificate)
