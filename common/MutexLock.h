@@ -11,7 +11,7 @@
 // swaps its own word in with a compare-and-swap and inherits the dead holder's
 // token. Only one waiter can win that swap, and a live holder is never
 // replaced, so two live processes are never inside the lock at once.
-#include <csignal>
+// Like the semaphore, the side object is never removed by the programs.
 #include <cstdint>
 #include <semaphore.h>
 
@@ -32,7 +32,7 @@ public:
 
     // Blocks until the lock is held; false only when there is no semaphore.
     bool Lock();
-    // Up to count attempts, one second apart; true when the lock is held.
+    // Waits at most count seconds (count 0: no attempt); true when the lock is held.
     bool Lock(unsigned long count);
     void Unlock();
 
@@ -40,7 +40,6 @@ public:
     void deleteSemNameFromGlobalVar(const char* name);
 
     bool isOpen() const { return semaphore != nullptr; }
-    const char* semName() const { return name; }
 
     // How long a waiter blocks on the semaphore between two looks at the
     // holder record; a dead holder's lock is taken over within about this long.
