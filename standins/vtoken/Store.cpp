@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <map>
@@ -198,8 +199,27 @@ std::vector<KeyRecord> Store::pluggedKeys() const
     return out;
 }
 
+void Store::removeStaleTemporaries(const std::string& serial) const
+{
+    // Called with the key locked: any temporary file of this key belongs to a
+    // writer that died before its rename.
+    const std::string prefix = ztfile::temporaryPrefix(recordPath(serial));
+    DIR* dir = opendir(m_folder.c_str());
+    if (!dir)
+        return;
+    std::vector<std::string> stale;
+    while (struct dirent* entry = readdir(dir)) {
+        if (strncmp(entry->d_name, prefix.c_str(), prefix.size()) == 0)
+            stale.push_back(m_folder + "/" + entry->d_name);
+    }
+    closedir(dir);
+    for (const std::string& path : stale)
+        unlink(path.c_str());
+}
+
 Status Store::write(const KeyRecord& record) const
 {
+    removeStaleTemporaries(record.serial);
     std::string error;
     if (!ztfile::writeAtomically(recordPath(record.serial), serializeRecord(record), 0600, &error)) {
         logLine("virtual key " + record.serial + ": " + error);

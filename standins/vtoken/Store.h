@@ -66,6 +66,7 @@ public:
 
 private:
     Status write(const KeyRecord& record) const;
+    void removeStaleTemporaries(const std::string& serial) const;
     PinResult countedAttempt(const std::string& serial, PinKind kind, const std::string& pin,
                              const std::function<Status(KeyRecord&)>& onSuccess) const;
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <filesystem>
 #include <unistd.h>
 
 #include "ChildProcess.h"
@@ -163,8 +164,14 @@ TEST_F(KeyStore, AProcessKilledMidUpdateLeavesTheOldOrTheNewRecord)
     }
     // The lock died with the writer: the key is still usable.
     EXPECT_EQ(Status::Ok, store->verifyPin("S1", PinKind::User, "12345678").status);
-    // Leftover temporary files are not keys.
+    // Leftover temporary files are not keys, and the next update sweeps them away.
     EXPECT_EQ(std::vector<std::string>{"S1"}, store->serials());
+    writeFile(folder + "/.S1.vkey.tmpDEAD01", "half a record");
+    ASSERT_EQ(Status::Ok, store->setRetries("S1", 5));
+    std::string listing;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        listing += entry.path().filename().string() + " ";
+    EXPECT_EQ(std::string::npos, listing.find(".tmp")) << listing;
 }
 
 TEST_F(KeyStore, PluggedKeysTakeTheLowestFreeOfFourSlots)
