@@ -10,8 +10,10 @@
 #include <mbedtls/pkcs5.h>
 
 #include "AtomicFile.h"
+#include "MemCertStore.h"
 #include "Pin.h"
 #include "Store.h"
+#include "StoreConfig.h"
 #include "TestRoot.h"
 #include "ZTTokenExp_fundef.h"
 
@@ -154,6 +156,8 @@ int main(int argc, char** argv)
     benchmark::RunSpecifiedBenchmarks();
     if (g_ready)
         FreeZTTokenLib();
+    if (g_root)
+        vtoken::MemCertStore::unlinkNames(vtoken::memStoreSegmentName(), vtoken::memStoreLockName());
     g_store.reset();
     g_root.reset();
     return 0;

@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "ChildProcess.h"
+#include "MemCertStore.h"
+#include "StoreConfig.h"
 #include "TokenTestSupport.h"
 #include "ZTCommonDef.h"
 #include "ZTTokenExp_fundef.h"
@@ -32,7 +34,11 @@ protected:
         tool({"plug", "K2"});
         ASSERT_TRUE(LoadZTTokenLib(ZTTOKEN_CALLER_MANAGER));
     }
-    void TearDown() override { FreeZTTokenLib(); }
+    void TearDown() override
+    {
+        FreeZTTokenLib();
+        vtoken::MemCertStore::unlinkNames(vtoken::memStoreSegmentName(), vtoken::memStoreLockName());
+    }
 
     void tool(const std::vector<std::string>& args)
     {
