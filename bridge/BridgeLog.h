@@ -1,6 +1,25 @@
 #pragma once
-// Every bridge line goes to the daemon-style log under one source name.
+// Every bridge line goes to the daemon-style log under one source name. One
+// request makes some twenty log calls; whether the log folder exists is asked
+// once per request instead of once per line.
 #include "ZTCommonDef.h"
 #include "ZTLog.h"
 
-#define BRIDGE_LOG(...) ZTLog::DaemonWriteLog(ZT_LOG_TRACE, "ZTWebSocketServer", __LINE__, __VA_ARGS__)
+// While alive, log lines of this thread follow one look at the log folder.
+class BridgeLogScope
+{
+public:
+    BridgeLogScope();
+    ~BridgeLogScope();
+    BridgeLogScope(const BridgeLogScope&) = delete;
+    BridgeLogScope& operator=(const BridgeLogScope&) = delete;
+};
+
+// False only inside a scope that found no log folder.
+bool bridgeLogWanted();
+
+#define BRIDGE_LOG(...)                                                                          \
+    do {                                                                                         \
+        if (bridgeLogWanted())                                                                   \
+            ZTLog::DaemonWriteLog(ZT_LOG_TRACE, "ZTWebSocketServer", __LINE__, __VA_ARGS__);     \
+    } while (0)

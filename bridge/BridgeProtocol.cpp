@@ -58,6 +58,7 @@ void BridgeProtocol::unloadSKFLib()
 QString BridgeProtocol::handleMessage(const QString& message, bool* closeSender)
 {
     *closeSender = false;
+    BridgeLogScope logScope;
     const BridgeCommand command = bridgeMatchCommand(message);
     if (bridgeMessageTooLarge(message)) {
         BRIDGE_LOG("request of %d characters refused", static_cast<int>(message.size()));
