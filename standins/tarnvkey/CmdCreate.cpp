@@ -10,7 +10,8 @@ int runCreate(Context& context)
 {
     ParsedArgs args;
     int code;
-    if (!parseCommand(context, "create", 1, {"label", "pin", "admin-pin"}, {"pin-changed"}, &args, &code))
+    if (!parseCommand(context, "create", 1, {"label", "pin", "admin-pin"}, {"pin-changed", "uninitialised"}, &args,
+                      &code))
         return code;
     const std::string& serial = args.positional[0];
     if (!args.values.count("label") || !args.values.count("pin"))
@@ -30,6 +31,7 @@ int runCreate(Context& context)
             return fail(context, "bad admin PIN: 6-16 bytes without control characters");
         status = vtoken::setPinSecret(&record.adminPin, args.values["admin-pin"]);
     }
+    record.initialised = args.flags.count("uninitialised") == 0;
     if (status == vtoken::Status::Ok)
         status = vtoken::Store(context.storeFolder).create(record);
     if (status != vtoken::Status::Ok)

@@ -7,11 +7,12 @@ namespace tarnvkey {
 const std::vector<Command>& commands()
 {
     static const std::vector<Command> table = {
-        {"create", runCreate, "SERIAL --label TEXT --pin PIN [--pin-changed] [--admin-pin PIN]",
+        {"create", runCreate, "SERIAL --label TEXT --pin PIN [--pin-changed] [--admin-pin PIN] [--uninitialised]",
          "Creates an unplugged virtual key. SERIAL: 1-16 letters, digits, '-' or '_'.\n"
          "TEXT: 1-32 bytes of UTF-8. PIN: 6-16 bytes without control characters.\n"
          "Without --pin-changed the key asks for a new PIN before first use.\n"
-         "The admin PIN (unlocks the user PIN) is 88888888 unless given."},
+         "The admin PIN (unlocks the user PIN) is 88888888 unless given.\n"
+         "--uninitialised makes a key that must be formatted before use."},
         {"import", runImport, "SERIAL CERTFILE --container NAME --type rsa|sm2 --usage sign|exch",
          "Stores a certificate (PEM or DER, at most 4096 bytes of DER) in a container of the key,\n"
          "creating the container when it is new (at most 8 per key). A certificate already\n"

@@ -39,7 +39,7 @@ protected:
 TEST_F(Tool, ListShowsKeysPinStateAndCertificateSubjects)
 {
     ok({"create", "K1", "--label", "张三的钥匙", "--pin", "12345678"});
-    ok({"create", "K2", "--label", "Second \"key\"", "--pin", "abcdefgh", "--pin-changed"});
+    ok({"create", "K2", "--label", "Second \"key\"", "--pin", "abcdefgh", "--pin-changed", "--uninitialised"});
     ok({"import", "K1", fixture("dn-utf8.pem"), "--container", "c1", "--type", "rsa", "--usage", "sign"});
     ok({"import", "K1", fixture("dn-multi-rdn.der"), "--container", "c1", "--type", "rsa", "--usage", "exch"});
     ok({"import", "K1", fixture("sm2.der"), "--container", "gm", "--type", "sm2", "--usage", "sign"});
@@ -68,6 +68,7 @@ TEST_F(Tool, ListShowsKeysPinStateAndCertificateSubjects)
     EXPECT_TRUE(k2["plugged"].toBool());
     EXPECT_EQ(0, k2["slot"].toInt());
     EXPECT_TRUE(k2["pinChanged"].toBool());
+    EXPECT_FALSE(k2["initialised"].toBool());
 
     std::string text;
     ASSERT_EQ(0, run({"list"}, &text));
