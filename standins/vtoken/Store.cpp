@@ -219,9 +219,15 @@ void Store::removeStaleTemporaries(const std::string& serial) const
 
 Status Store::write(const KeyRecord& record) const
 {
+    // A record no reader would accept is never written: a caller's bad field
+    // must not turn a working key into a damaged one.
+    const std::string text = serializeRecord(record);
+    KeyRecord check;
+    if (parseRecord(text, &check) != Status::Ok)
+        return Status::BadArgument;
     removeStaleTemporaries(record.serial);
     std::string error;
-    if (!ztfile::writeAtomically(recordPath(record.serial), serializeRecord(record), 0600, &error)) {
+    if (!ztfile::writeAtomically(recordPath(record.serial), text, 0600, &error)) {
         logLine("virtual key " + record.serial + ": " + error);
         return Status::IoError;
     }

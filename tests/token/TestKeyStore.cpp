@@ -4,6 +4,7 @@
 
 #include <csignal>
 #include <filesystem>
+#include <functional>
 #include <unistd.h>
 
 #include "ChildProcess.h"
@@ -277,6 +278,27 @@ TEST_F(KeyStore, ChangesByOtherProcessesAreSeenAndADamagedRecordIsLoggedOnce)
         EXPECT_EQ(Status::Damaged, store->load("V1", &record));
     setLogSink(nullptr);
     EXPECT_EQ(1u, lines.size());
+}
+
+TEST_F(KeyStore, AnUpdateThatWouldDamageTheRecordIsRefused)
+{
+    create("U1");
+    const std::string before = readFile(store->recordPath("U1"));
+    const std::vector<std::function<void(KeyRecord&)>> edits = {
+        [](KeyRecord& r) { r.label = std::string(33, 'x'); },
+        [](KeyRecord& r) { r.plugged = true; },  // plugged without a slot
+        [](KeyRecord& r) { r.userPin.attemptsLeft = 300; },
+        [](KeyRecord& r) { r.containers.resize(9, Container{"c", KeyType::Rsa, {}, {}}); },
+        [](KeyRecord& r) { r.containers.push_back(Container{"c", KeyType::Rsa, std::vector<uint8_t>(4097, 1), {}}); },
+    };
+    for (const auto& edit : edits) {
+        EXPECT_EQ(Status::BadArgument, store->update("U1", [&](KeyRecord& r) {
+            edit(r);
+            return Status::Ok;
+        }));
+    }
+    EXPECT_EQ(before, readFile(store->recordPath("U1")));
+    EXPECT_EQ(Status::Ok, store->verifyPin("U1", PinKind::User, "12345678").status);
 }
 
 TEST_F(KeyStore, CreateRefusesDuplicatesAndBadInputWithoutTouchingTheStore)
