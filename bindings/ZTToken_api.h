@@ -106,8 +106,9 @@ struct ZTCCIDDeviceInfo {
 static_assert(sizeof(ZTCCIDDeviceInfo) == 780, "supported-device record is 780 bytes");
 
 extern "C" {
-// Start and end of one caller's use; callerKind is ZTTOKEN_CALLER_*. Every
-// other call before InitZTToken returns ZTTOKEN_ERR_NOT_INITIALISED.
+// Start and end of one caller's use; callerKind is ZTTOKEN_CALLER_*. Before
+// InitZTToken (and after FreeZTToken) every implemented call but DebugTrace
+// returns ZTTOKEN_ERR_NOT_INITIALISED.
 typedef uint32_t (*PFN_InitZTToken)(uint32_t callerKind);
 typedef uint32_t (*PFN_FreeZTToken)();
 
