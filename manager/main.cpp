@@ -86,9 +86,10 @@ int main(int argc, char** argv)
         window->hide();
         ZTLog::WriteLog(ZT_LOG_PROCESS, LOG_SOURCE, __LINE__, "w.hide();");
     }
-    traceWindowState(show);
     g_pMainDlg = window.get();
     signalReceiver.attachWindow();
+    // Announced once show and hide requests are taken.
+    traceWindowState(show);
 
     std::unique_ptr<QTranslator> translator(new QTranslator);
     translator->load(QString::fromUtf8(g_szLanguageQmFileName), QString(), QString(), QString());

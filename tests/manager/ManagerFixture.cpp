@@ -92,12 +92,14 @@ void ManagerTest::useLanguage(const std::string& code)
                       fs::copy_options::overwrite_existing);
 }
 
-bool ManagerTest::startWindow()
+bool ManagerTest::startWindow(const std::function<void(UKeyMainWindow*)>& beforeInit)
 {
     if (getLanguageFileName(g_szLanguageQmFileName) != 0)
         return false;
     resetWebBankOpenedForTesting();
     m_window.reset(new UKeyMainWindow(nullptr));
+    if (beforeInit)
+        beforeInit(m_window.get());
     return m_window->initDialog() == 0;
 }
 

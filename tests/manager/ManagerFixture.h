@@ -33,7 +33,8 @@ protected:
     void useLanguage(const std::string& code);
 
     // Window constructed and initialised; true when initDialog returned 0.
-    bool startWindow();
+    // beforeInit sees the constructed window before its first pass starts.
+    bool startWindow(const std::function<void(UKeyMainWindow*)>& beforeInit = {});
     void stopWindow();
 
     // A virtual key in the store, with certificates (name, container, type, usage).

@@ -191,6 +191,51 @@ TEST_F(ManagerTest, AnEmptyOrUnusableAddressIsReportedInsteadOfOpened)
     EXPECT_TRUE(recorder.urls.isEmpty());
 }
 
+TEST_F(ManagerTest, ForcedPinChangeIsRequestedOncePerInsertion)
+{
+    const uint64_t kUserPinToBeChanged = 0x00080000;
+    setConfig("ZTTokenInfo", "ForcedModifyPIN", "1");
+    makeKey("KEYG07", "Gil", {});
+    makeKey("KEYH08", "Hal", {});
+    plugAndPublish("KEYG07", 0, "Gil");
+    plugAndPublish("KEYH08", 1, "Hal", kUserPinToBeChanged);
+    QList<int> requests;
+    ASSERT_TRUE(startWindow([&](UKeyMainWindow* window) {
+        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, [&](int slot) { requests << slot; });
+    }));
+    ASSERT_TRUE(waitUntil([&] { return requests.size() == 1; }));
+    EXPECT_EQ(requests.first(), 1);
+    // The flagged key is the selected one.
+    EXPECT_EQ(tree()->currentItem(), tree()->topLevelItem(1));
+
+    // A refresh leaves the request alone.
+    m_window->runThreadUpdateUI(1);
+    waitUntil([] { return false; }, 600);
+    EXPECT_EQ(requests.size(), 1);
+
+    // After a removal the next pass asks again for the key still flagged.
+    unplugAndUnpublish("KEYG07", 0);
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
+    m_window->runThreadUpdateUI(1);
+    ASSERT_TRUE(waitUntil([&] { return requests.size() == 2; }));
+    EXPECT_EQ(requests.last(), 1);
+}
+
+TEST_F(ManagerTest, NoForcedPinChangeUnlessConfiguredExactlyOne)
+{
+    setConfig("ZTTokenInfo", "ForcedModifyPIN", "2");
+    makeKey("KEYI09", "Ivy", {});
+    plugAndPublish("KEYI09", 0, "Ivy", 0x00080000);
+    int requests = 0;
+    ASSERT_TRUE(startWindow([&](UKeyMainWindow* window) {
+        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, [&](int) { ++requests; });
+    }));
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
+    m_window->runThreadUpdateUI(1);
+    waitUntil([] { return false; }, 600);
+    EXPECT_EQ(requests, 0);
+}
+
 TEST_F(ManagerTest, TextsComeFromTheChosenLanguageFile)
 {
     useLanguage("2052");

@@ -6,7 +6,11 @@
 #include <QSystemTrayIcon>
 #include <memory>
 
+#include <csignal>
+
+#include "DeviceTables.h"
 #include "ManagerFixture.h"
+#include "ProcessSignals.h"
 #include "TrayMenu.h"
 #include "ZUdeVovavadErudsDlg.h"
 
@@ -76,4 +80,34 @@ TEST_F(ManagerTest, FormatButtonFollowsTheConfiguration)
     setConfig("ZTTokenInfo", "IsSupportFormat", "2");
     ASSERT_TRUE(startWindow());
     EXPECT_FALSE(m_window->findChild<QWidget*>("pushButton_Format")->isHidden());
+}
+
+TEST_F(ManagerTest, ShowAndHideSignalsReachTheWindowOnlyOnceItIsAttached)
+{
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(installProcessSignalHandlers());
+    ProcessSignalReceiver receiver;
+    g_pMainDlg = m_window.get();
+    m_window->hide();
+
+    // Before the window is attached a request is dropped, not kept for later.
+    raise(SIGUSR2);
+    waitUntil([] { return false; }, 200);
+    EXPECT_FALSE(m_window->isVisible());
+    receiver.attachWindow();
+    waitUntil([] { return false; }, 200);
+    EXPECT_FALSE(m_window->isVisible());
+
+    raise(SIGUSR2);
+    EXPECT_TRUE(waitUntil([&] { return m_window->isVisible(); }, 5000));
+    raise(SIGUSR1);
+    EXPECT_TRUE(waitUntil([&] { return !m_window->isVisible(); }, 5000));
+    // Ignored signals leave the window as it is.
+    raise(SIGXFSZ);
+    raise(SIGWINCH);
+    waitUntil([] { return false; }, 200);
+    EXPECT_FALSE(m_window->isVisible());
+
+    receiver.detachWindow();
+    g_pMainDlg = nullptr;
 }
