@@ -59,10 +59,17 @@ std::string serialOfDevice(const std::string& deviceName)
     return std::string();
 }
 
-SKF_ULONG writeNameList(const std::vector<std::string>& names, char* list, SKF_ULONG* size)
+SKF_ULONG writeNameList(const std::vector<std::string>& givenNames, char* list, SKF_ULONG* size)
 {
     if (!size)
         return SAR_INVALIDPARAMERR;
+#ifdef SKF_STANDIN_TEST_LONG_LISTS
+    // A library whose lists outgrow what callers usually reserve.
+    std::vector<std::string> names = givenNames;
+    names.push_back(std::string(1100, 'L'));
+#else
+    const std::vector<std::string>& names = givenNames;
+#endif
     size_t needed = 1;
     for (const std::string& name : names)
         needed += name.size() + 1;

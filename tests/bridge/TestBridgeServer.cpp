@@ -222,6 +222,18 @@ TEST_F(BridgeServer, ALibraryMissingOneFunctionIsNotHalfLoaded)
     EXPECT_EQ(page.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&0");
 }
 
+TEST_F(BridgeServer, NameListsLongerThanTheBuffersAreRefused)
+{
+    keys.addKey("LONG001", "111111");
+    setConfig("AllowedSKFLibraries", ZVIT_TEST_LONG_LISTS_SKF);
+    startServer();
+    PageClient& page = connectPage();
+    EXPECT_EQ(page.request("Initialize#&" ZVIT_TEST_LONG_LISTS_SKF "&#end"), "Initialize&&");
+    EXPECT_EQ(page.request("CheckToken"), QString::fromUtf8("CheckToken&&枚举设备失败"));
+    EXPECT_EQ(page.request("GetCertDN#&&#end"), QString::fromUtf8("GetCertDN&&枚举设备失败"));
+    EXPECT_NE(keys.bridgeLog().find("SKF_EnumDev failed: 0x0A000020"), std::string::npos);
+}
+
 TEST_F(BridgeServer, LoadingWithoutAPathUsesTheDefaultLibrary)
 {
     startServer();

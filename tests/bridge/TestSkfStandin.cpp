@@ -1,12 +1,14 @@
 // The SKF stand-in loaded as the bridge loads it, over a store of virtual keys.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
 #include <string>
 #include <vector>
 
 #include "BridgeTestKeys.h"
+#include "ChildProcess.h"
 #include "SkfBinding.h"
 
 using namespace zvitskf;
@@ -52,6 +54,33 @@ protected:
     BridgeTestKeys keys;
     void* handle = nullptr;
 };
+
+// Exactly the 49 names of the table leave the library: nothing of the key
+// store inside may clash with a caller's symbols.
+TEST(SkfStandinExports, OnlyTheTableIsExported)
+{
+    std::string out;
+    ASSERT_EQ(runProgram("nm", {"-D", "--defined-only", kLibrary}, &out), 0);
+    std::vector<std::string> exported;
+    size_t start = 0;
+    while (start < out.size()) {
+        size_t end = out.find('\n', start);
+        if (end == std::string::npos)
+            end = out.size();
+        const std::string line = out.substr(start, end - start);
+        start = end + 1;
+        const size_t space = line.rfind(' ');
+        if (line.size() > 19 && (line[17] == 'T' || line[17] == 'D' || line[17] == 'B') && space != std::string::npos)
+            exported.push_back(line.substr(space + 1));
+    }
+    std::vector<std::string> table;
+#define SKF_NAME(name, params) table.push_back(#name);
+    SKF_FUNCTIONS(SKF_NAME)
+#undef SKF_NAME
+    std::sort(exported.begin(), exported.end());
+    std::sort(table.begin(), table.end());
+    EXPECT_EQ(exported, table);
+}
 
 TEST_F(SkfStandin, UnimplementedFunctionsSayNotSupported)
 {
