@@ -252,8 +252,10 @@ typedef uint32_t (*PFN_ZTToken_WriteBinFile)(void* device, const char* name, uin
 typedef uint32_t (*PFN_ZTToken_GetDeviceChannelType)(void* device, uint32_t* type);
 typedef uint32_t (*PFN_ZTToken_GetPKCSObjectInfo)(void* device, void* info, uint64_t* length);
 typedef uint32_t (*PFN_ZTToken_SetPKCSObjectInfo)(void* device, const void* info, uint64_t length);
-// Supported readers as ZTCCIDDeviceInfo records. A null records pointer only
-// sets *count; otherwise *count in = capacity in records, out = records written.
+// Supported readers as ZTCCIDDeviceInfo records (the software token lists the
+// product's one key, vendor 0x2EC9, product 0x1001). A null records pointer
+// only sets *count; otherwise *count in = capacity in records, out = records
+// written.
 typedef uint32_t (*PFN_ZTToken_GetCCIDDeviceInfoFromConfigFile)(void* records, uint64_t* count);
 typedef uint32_t (*PFN_ZTToken_DebugTrace)(const char* format, ...);
 // The 6-byte record of ZTTOKEN_PININFO_*; *length must be at least 6.
