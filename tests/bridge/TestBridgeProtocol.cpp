@@ -1,6 +1,7 @@
 // The page protocol end to end: a real client, the real server, the real SKF
 // stand-in over virtual keys; replies compared byte for byte.
 #include "BridgeServerFixture.h"
+#include "ZTTokenExp_fundef.h"
 
 namespace {
 
@@ -108,6 +109,31 @@ TEST_F(BridgeProtocolTest, PinCommandsCountAttemptsOnTheKey)
     EXPECT_EQ(page.request("VerifyUserPin#&#&000000&#end"), "VerifyUserPin&&-1");
     EXPECT_EQ(page.request("VerifyUserPin#&#&fromdialog1&#end"), "VerifyUserPin&&-1") << "locked stays locked";
     EXPECT_EQ(page.request("ChangeUserPin#&#&fromdialog1#&abcdefgh&#end"), "ChangeUserPin&&-1");
+}
+
+// The manager's road to the PIN is the token library: a PIN changed by a page
+// must open the key there, and the other way round.
+TEST_F(BridgeProtocolTest, PinChangesMeetTheTokenLibrary)
+{
+    keys.addKey("ROAD001", "111111");
+    ASSERT_TRUE(LoadZTTokenLib(ZTTOKEN_CALLER_MANAGER));
+    startServer();
+    PageClient& page = readyPage();
+    void* device = nullptr;
+    ASSERT_EQ(ZTToken_OpenDeviceByName(vtoken::deviceNameFor("ROAD001").c_str(), &device), ZTTOKEN_OK);
+    uint64_t retries = 0;
+
+    EXPECT_EQ(page.request("ChangeUserPin#&#&111111#&bridge22&#end"), "ChangeUserPin&&0");
+    EXPECT_EQ(ZTToken_VerifyPin(device, ZTTOKEN_PIN_USER, "bridge22", &retries), ZTTOKEN_OK);
+    EXPECT_EQ(ZTToken_ChangePin(device, ZTTOKEN_PIN_USER, "bridge22", "manager33", &retries), ZTTOKEN_OK);
+    EXPECT_EQ(page.request("VerifyUserPin#&#&bridge22&#end"), "VerifyUserPin&&9");
+    EXPECT_EQ(page.request("VerifyUserPin#&#&manager33&#end"), "VerifyUserPin&&0");
+    // One attempt counter: failures on either side count against the same key.
+    EXPECT_EQ(ZTToken_VerifyPin(device, ZTTOKEN_PIN_USER, "000000", &retries), ZTTOKEN_ERR_PIN_INCORRECT);
+    EXPECT_EQ(page.request("VerifyUserPin#&#&000000&#end"), "VerifyUserPin&&8");
+
+    ZTToken_CloseDevice(device);
+    FreeZTTokenLib();
 }
 
 TEST_F(BridgeProtocolTest, PinIsCutToSixteenBytes)
