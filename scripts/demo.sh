@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# The demo, on a fresh Debian 12 machine as root: installs the packages the
+# build needs, builds in release, installs into the real tree (/opt/apps/... and
+# /usr/lib), makes two virtual keys, starts the daemon on a simulated USB bus
+# and the manager, and plugs the keys one after the other.
+#
+#   scripts/demo.sh             leaves the manager running on this display
+#   scripts/demo.sh --headless  no screen: prints the registry, the manager's
+#                               tree, a screenshot file and the bridge's replies
+#   scripts/demo.sh --stop      stops what an earlier demo started
+#
+# ZVIT_SKIP_APT=1 skips the package installation, ZVIT_DEMO_BUILD_DIR and
+# ZVIT_DEMO_DIR move the build and the demo's own files.
+set -euo pipefail
+repo="$(cd "$(dirname "$0")/.." && pwd)"
+helpers="$repo/scripts/demo"
+files_root=/opt/apps/org.zvit.zevudazivud/files/
+skf_library=/usr/lib/libtarnZVITSKF.so
+build="${ZVIT_DEMO_BUILD_DIR:-$repo/build-demo}"
+demo="${ZVIT_DEMO_DIR:-/var/tmp/zvit-demo}"
+pin=12345678
+tarnvkey="${files_root}bin/tarnvkey"
+python=/usr/bin/python3   # Debian's own, with its GObject bindings
+
+say() { printf '\n== %s\n' "$*"; }
+die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
+
+mode=screen
+case "${1:-}" in
+  "") ;;
+  --headless) mode=headless ;;
+  --stop) mode=stop ;;
+  -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  *) die "unknown option '$1' (use --headless, --stop or nothing)" ;;
+esac
+
+# Our own processes only: each pid file holds the pid and the program it ran,
+# so a pid reused by another program is never signalled.
+running() {  # a zombie child of ours has ended too
+  local state
+  state="$(sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | cut -d' ' -f1)"
+  [ -n "$state" ] && [ "$state" != Z ]
+}
+remember() { mkdir -p "$demo/pids"; printf '%s %s\n' "$2" "$3" > "$demo/pids/$1"; }
+stop_demo() {
+  local file pid exe stopped=()
+  for file in "$demo"/pids/*; do
+    [ -e "$file" ] || continue
+    read -r pid exe < "$file" || true
+    if [ -n "${pid:-}" ] && [ -d "/proc/$pid" ] && grep -qa -- "$(basename "$exe")" "/proc/$pid/cmdline"; then
+      kill "$pid" 2>/dev/null && stopped+=("$pid")
+    fi
+    rm -f "$file"
+  done
+  # A manager the daemon started through runukey.sh is ours as well.
+  for pid in $(pgrep -x tarnukey || true); do
+    if [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "${files_root}bin/tarnukey" ]; then
+      kill "$pid" 2>/dev/null && stopped+=("$pid")
+    fi
+  done
+  for pid in "${stopped[@]}"; do
+    for _ in $(seq 50); do running "$pid" || break; sleep 0.1; done
+  done
+  return 0
+}
+
+if [ "$mode" = stop ]; then
+  stop_demo
+  echo "demo stopped"
+  exit 0
+fi
+
+[ "$(id -u)" -eq 0 ] || die "run as root: the demo installs packages and writes ${files_root} and /usr/lib"
+
+if [ "${ZVIT_SKIP_APT:-0}" != 1 ]; then
+  say "Installing the Debian packages the build and the demo need"
+  "$repo/scripts/install-deps.sh"
+fi
+
+say "Building in release ($build)"
+cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DZVIT_BUILD_TESTS=OFF -DZVIT_BUILD_BENCHMARKS=OFF \
+  -DZVIT_FILES_ROOT="$files_root" -DZVIT_SKF_LIBRARY="$skf_library" -DZVIT_SYSTEM_ROOT=/ >/dev/null
+cmake --build "$build" -j "$(nproc)"
+cmake -S "$helpers/bridge-client" -B "$build/demo-bridge-client" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build/demo-bridge-client"
+
+say "Installing into ${files_root} and $(dirname "$skf_library")"
+stop_demo
+cmake --install "$build" | grep -v "^-- Up-to-date" || true
+
+missing=()
+for piece in bin/tarnukey bin/tarndaemon bin/runukey.sh bin/tarnvkey \
+    Librarys/libZTUtil.so Librarys/libZTSoftAlg.so Librarys/libZTTokenKernel.so Librarys/libZTUIExtend.so \
+    Languages/Language.ini ConfigFile/Config.ini Resources/dialog.jpg Resources/notifyIcon.png; do
+  [ -e "${files_root}$piece" ] || missing+=("${files_root}$piece")
+done
+[ -e "$skf_library" ] || missing+=("$skf_library")
+if [ -x "$tarnvkey" ] && ! "$tarnvkey" run-daemon --help >/dev/null 2>&1; then
+  missing+=("the 'tarnvkey run-daemon' command (daemon on a simulated USB bus)")
+fi
+if [ ${#missing[@]} -gt 0 ]; then
+  printf 'demo: these pieces are not part of this build yet, so the demo cannot go on:\n' >&2
+  printf '  %s\n' "${missing[@]}" >&2
+  exit 1
+fi
+
+rm -rf "$demo"
+mkdir -p "$demo" /tmp/zvittarn   # the programs log only while /tmp/zvittarn exists
+
+say "Making two virtual keys (certificates in $demo/certs)"
+"$helpers/make-keys.sh" "$tarnvkey" "$demo/certs" "$pin" >"$demo/keys.log" 2>&1 \
+  || { cat "$demo/keys.log" >&2; die "the virtual keys could not be made"; }
+"$tarnvkey" list
+
+# A display and a session bus of our own where there is none (and always a
+# virtual display without a screen, so the window can be photographed).
+if [ "$mode" = headless ] || [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 120); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] || break
+  done
+  Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp >"$demo/xvfb.log" 2>&1 &
+  remember xvfb $! Xvfb
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+  [ -e "/tmp/.X11-unix/X$n" ] || die "Xvfb did not start (see $demo/xvfb.log)"
+  say "Started a virtual display $DISPLAY"
+fi
+if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
+  bus="$(dbus-daemon --session --fork --print-address=1 --print-pid=1)"
+  export DBUS_SESSION_BUS_ADDRESS="$(sed -n 1p <<<"$bus")"
+  remember dbus "$(sed -n 2p <<<"$bus")" dbus-daemon
+  say "Started a session bus"
+fi
+# Lets the headless demo read the manager's tree from the window itself.
+export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+config="${files_root}ConfigFile/Config.ini"
+registry() { "$python" "$helpers/registry.py" --config "$config" "$@"; }
+
+say "Starting the daemon on a simulated USB bus"
+setsid "$tarnvkey" run-daemon >"$demo/daemon.log" 2>&1 < /dev/null &
+remember daemon $! tarnvkey
+for _ in $(seq 100); do registry >/dev/null 2>&1 && break; sleep 0.1; done
+registry >/dev/null 2>&1 || { cat "$demo/daemon.log" >&2; die "the daemon published no slot registry"; }
+
+say "Starting the manager"
+setsid "${files_root}bin/runukey.sh" >"$demo/manager.log" 2>&1 < /dev/null &
+remember manager $! tarnukey
+bridge_up() {
+  local port
+  for port in $(seq 51913 51922); do
+    (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && return 0
+  done
+  return 1
+}
+for _ in $(seq 100); do bridge_up && break; sleep 0.2; done
+bridge_up || { cat "$demo/manager.log" >&2; die "the manager did not start its web page bridge"; }
+
+present=0
+for serial in DEMO-RSA DEMO-SM2; do
+  say "Plugging $serial"
+  "$tarnvkey" plug "$serial"
+  present=$((present + 1))
+  for _ in $(seq 100); do
+    [ "$(registry | grep -c '^  slot [0-3]: .*device')" -ge "$present" ] && break
+    sleep 0.1
+  done
+  sleep 3   # the manager's update pass: half a second's wait, then the certificates
+done
+
+say "Slot registry"
+registry
+
+if [ "$mode" = headless ]; then
+  trap stop_demo EXIT
+  say "The manager's tree"
+  "$python" "$helpers/tree.py" tarnukey || echo "  (no tree: see $demo/manager.log)"
+  say "Screenshot of the main window"
+  if import -display "$DISPLAY" -window root -trim +repage "$demo/manager.png" 2>"$demo/screenshot.log"; then
+    echo "  $demo/manager.png"
+  else
+    echo "  no screenshot (see $demo/screenshot.log)"
+  fi
+  client="$build/demo-bridge-client/zvit-bridge-client"
+  say "The sample bank page's requests to the bridge, both keys plugged"
+  "$client" --pin "$pin" || echo "  (the bridge did not answer them all)"
+  say "The same with DEMO-RSA alone (after tarnvkey unplug DEMO-SM2)"
+  "$tarnvkey" unplug DEMO-SM2
+  sleep 2
+  "$client" --pin "$pin" || echo "  (the bridge did not answer them all)"
+  say "Done; logs in /tmp/zvittarn and $demo, everything the demo started is stopped"
+  exit 0
+fi
+
+cat <<EOF
+
+== The system is running on display $DISPLAY
+
+Two virtual keys are plugged: "Demo RSA key" (DEMO-RSA, signing and exchange
+certificates of Li Lei) and "Demo SM2 key" (DEMO-SM2, an SM2 certificate of
+Han Meimei). The PIN of both is $pin.
+
+Things to try:
+  - The tree: each key with its certificates; select a certificate and open
+    the viewer to see its fields (SM2 ones included).
+  - Change the PIN of a key (old PIN $pin); a wrong old PIN counts down.
+  - Pull a key out and put it back, as a user would:
+        $tarnvkey unplug DEMO-SM2
+        $tarnvkey plug DEMO-SM2
+  - The sample bank page: open $repo/examples/bank-page/index.html in a
+    browser on this display, press Connect, then verify or change the PIN.
+  - Logs: /tmp/zvittarn/zt_log.log (manager), /tmp/zvittarn/ztdaemon_log.log
+    (daemon), and $demo.
+
+Stop everything with: $repo/scripts/demo.sh --stop
+EOF
