@@ -1,10 +1,12 @@
 #pragma once
 // The bank page protocol over the SKF library: one request text in, one reply
 // text out. All state is shared by every connected page, as the pages expect.
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
 
+#include "BridgeCertText.h"
 #include "SkfApi.h"
 
 class BridgeProtocol
@@ -57,4 +59,6 @@ private:
     QString certSubjectText;
     QString certNotBeforeText;
     QString certSerialText;
+    QByteArray lastDecodedCert;
+    BridgeCertTexts lastDecodedTexts;
 };

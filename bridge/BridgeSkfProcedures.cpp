@@ -192,12 +192,19 @@ bool BridgeProtocol::exportCertificate(HAPPLICATION application, const char* con
         BRIDGE_LOG("SKF_ExportCertificate %s failed: 0x%08X\n", kind, rv);
     } else {
         BRIDGE_LOG("SKF_ExportCertificate %s success", kind);
-        BridgeCertTexts texts;
         const size_t decodeLength = length > 0 && length <= kCertBufferSize ? length : kCertBufferSize;
-        bridgeDecodeCertificate(buffer.data(), decodeLength, &texts);
-        certSubjectText = texts.subject;
-        certSerialText = texts.serial;
-        certNotBeforeText = texts.notBefore;
+        // Pages ask for subject, serial and date one after the other: the
+        // same certificate is decoded once.
+        const QByteArray der(reinterpret_cast<const char*>(buffer.data()), static_cast<int>(decodeLength));
+        if (der != lastDecodedCert) {
+            BridgeCertTexts texts;
+            bridgeDecodeCertificate(buffer.data(), decodeLength, &texts);
+            lastDecodedCert = der;
+            lastDecodedTexts = texts;
+        }
+        certSubjectText = lastDecodedTexts.subject;
+        certSerialText = lastDecodedTexts.serial;
+        certNotBeforeText = lastDecodedTexts.notBefore;
     }
     rv = SKF_CloseContainer(container);
     if (rv != SAR_OK) {
