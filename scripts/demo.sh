@@ -113,6 +113,10 @@ say "Making two virtual keys (certificates in $demo/certs)"
   || { cat "$demo/keys.log" >&2; die "the virtual keys could not be made"; }
 "$tarnvkey" list
 
+# Whatever fails from here stops what was started; only a finished demo on a
+# screen stays running.
+trap stop_demo EXIT
+
 # A display and a session bus of our own where there is none (and always a
 # virtual display without a screen, so the window can be photographed).
 if [ "$mode" = headless ] || [ -z "${DISPLAY:-}" ]; then
@@ -172,7 +176,6 @@ say "Slot registry"
 registry
 
 if [ "$mode" = headless ]; then
-  trap stop_demo EXIT
   say "The manager's tree"
   "$python" "$helpers/tree.py" tarnukey || echo "  (no tree: see $demo/manager.log)"
   say "Screenshot of the main window"
@@ -192,9 +195,13 @@ if [ "$mode" = headless ]; then
   exit 0
 fi
 
+trap - EXIT
+where="display $DISPLAY"
+[ -e "$demo/pids/xvfb" ] && where="the virtual display $DISPLAY (no screen was set in DISPLAY; run the demo
+from a desktop terminal to see the window, or look at it with: import -display $DISPLAY -window root shot.png)"
 cat <<EOF
 
-== The system is running on display $DISPLAY
+== The system is running on $where
 
 Two virtual keys are plugged: "Demo RSA key" (DEMO-RSA, signing and exchange
 certificates of Li Lei) and "Demo SM2 key" (DEMO-SM2, an SM2 certificate of
