@@ -135,6 +135,9 @@ if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
   export DBUS_SESSION_BUS_ADDRESS="$(sed -n 1p <<<"$bus")"
   remember dbus "$(sed -n 2p <<<"$bus")" dbus-daemon
   say "Started a session bus"
+  # No desktop on it to show the daemon's notifications: note them instead.
+  "$python" "$helpers/notifications.py" "$demo/notifications.txt" >"$demo/notifications.log" 2>&1 &
+  remember notifications $! notifications.py
 fi
 # Lets the headless demo read the manager's tree from the window itself.
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
@@ -178,6 +181,10 @@ registry
 if [ "$mode" = headless ]; then
   say "The manager's tree"
   "$python" "$helpers/tree.py" tarnukey || echo "  (no tree: see $demo/manager.log)"
+  if [ -e "$demo/pids/notifications" ]; then
+    say "Desktop notifications"
+    sed 's/^/  /' "$demo/notifications.txt" 2>/dev/null || echo "  (none arrived)"
+  fi
   say "Screenshot of the main window"
   if import -display "$DISPLAY" -window root -trim +repage "$demo/manager.png" 2>"$demo/screenshot.log"; then
     echo "  $demo/manager.png"
