@@ -12,7 +12,7 @@ apt-get install -y --no-install-recommends \
   dbus dbus-daemon python3-dbus xvfb xauth \
   openssl procps clang libclang-rt-14-dev \
   fonts-wqy-microhei \
-  imagemagick at-spi2-core gir1.2-atspi-2.0 \
+  imagemagick at-spi2-core gir1.2-atspi-2.0 xdg-utils \
   chromium
 # The sample bank page test drives chromium through npm's playwright-core.
 command -v npm >/dev/null || apt-get install -y --no-install-recommends nodejs npm
