@@ -145,6 +145,12 @@ config="${files_root}ConfigFile/Config.ini"
 registry() { "$python" "$helpers/registry.py" --config "$config" "$@"; }
 
 say "Starting the daemon on a simulated USB bus"
+for pid in $(pgrep -x tarndaemon || true); do
+  if [ "$(readlink "/proc/$pid/exe" 2>/dev/null)" = "${files_root}bin/tarndaemon" ]; then
+    echo "demo: note: tarndaemon already runs as process $pid (a session's autostart?) and shares" \
+         "the slot registry with the demo's daemon; stop it for a clean demo" >&2
+  fi
+done
 setsid "$tarnvkey" run-daemon >"$demo/daemon.log" 2>&1 < /dev/null &
 remember daemon $! tarnvkey
 for _ in $(seq 100); do registry >/dev/null 2>&1 && break; sleep 0.1; done
