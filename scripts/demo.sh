@@ -25,6 +25,8 @@ python=/usr/bin/python3   # Debian's own, with its GObject bindings
 say() { printf '\n== %s\n' "$*"; }
 die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
 
+case "$demo" in /*/*) ;; *) die "ZVIT_DEMO_DIR must be a folder of its own, not '$demo'" ;; esac
+
 mode=screen
 case "${1:-}" in
   "") ;;
@@ -87,7 +89,11 @@ cmake --build "$build/demo-bridge-client"
 
 say "Installing into ${files_root} and $(dirname "$skf_library")"
 stop_demo
-cmake --install "$build" | grep -v "^-- Up-to-date" || true
+if ! cmake --install "$build" >"$build/demo-install.log" 2>&1; then
+  cat "$build/demo-install.log" >&2
+  die "the installation failed"
+fi
+grep -E '^-- (Installing|Kept)' "$build/demo-install.log" || true
 
 missing=()
 for piece in bin/tarnukey bin/tarndaemon bin/runukey.sh bin/tarnvkey \
