@@ -168,6 +168,23 @@ TEST_F(Tool, PlugUnplugDeleteAndAFifthKey)
     EXPECT_FALSE(keys[0].toObject()["plugged"].toBool());
 }
 
+TEST_F(Tool, ADamagedKeyIsShownAsSuchAndCanBeDeleted)
+{
+    ok({"create", "GOOD", "--label", "good", "--pin", "12345678"});
+    ok({"create", "BAD", "--label", "bad", "--pin", "12345678"});
+    writeFile(folder + "/BAD.vkey", "ZVIT-VKEY 1\nserial BAD\n");
+    QJsonArray keys = listJson();
+    ASSERT_EQ(2, keys.size());
+    EXPECT_EQ("BAD", keys[0].toObject()["serial"].toString());
+    EXPECT_TRUE(keys[0].toObject()["error"].toString().contains("damaged"));
+    EXPECT_EQ("good", keys[1].toObject()["label"].toString());
+    std::string output;
+    EXPECT_EQ(1, run({"plug", "BAD"}, &output));
+    EXPECT_NE(std::string::npos, output.find("key BAD: the key's record is damaged")) << output;
+    ok({"delete", "BAD"});
+    EXPECT_EQ(1, listJson().size());
+}
+
 TEST_F(Tool, WithoutStoreItUsesTheConfiguredOneOrTheDocumentedDefault)
 {
     std::string configured = useRootStore(root);
