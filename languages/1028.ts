@@ -136,6 +136,18 @@
         <translation>確認格式化</translation>
     </message>
     <message>
+        <source>Format_Failed</source>
+        <translation>金鑰格式化失敗。</translation>
+    </message>
+    <message>
+        <source>Device_Read_Failed</source>
+        <translation>無法讀取該金鑰，請重新插入後再試。</translation>
+    </message>
+    <message>
+        <source>Options_Save_Failed</source>
+        <translation>設定儲存失敗。</translation>
+    </message>
+    <message>
         <source>WebBank_Url_Invalid</source>
         <translation>未設定有效的網銀位址。</translation>
     </message>
@@ -279,6 +291,14 @@
     <message>
         <source>Password remaining retry attempts</source>
         <translation>密碼剩餘嘗試次數：%lu</translation>
+    </message>
+    <message>
+        <source>Status_Unavailable</source>
+        <translation>無法取得</translation>
+    </message>
+    <message>
+        <source>DefaultWebBrowser</source>
+        <translation>預設瀏覽器</translation>
     </message>
 </context>
 <context>

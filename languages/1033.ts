@@ -136,6 +136,18 @@
         <translation>Format</translation>
     </message>
     <message>
+        <source>Format_Failed</source>
+        <translation>The key could not be formatted.</translation>
+    </message>
+    <message>
+        <source>Device_Read_Failed</source>
+        <translation>The key cannot be read. Please plug it in again and retry.</translation>
+    </message>
+    <message>
+        <source>Options_Save_Failed</source>
+        <translation>The setting could not be saved.</translation>
+    </message>
+    <message>
         <source>WebBank_Url_Invalid</source>
         <translation>No valid online banking address is configured.</translation>
     </message>
@@ -279,6 +291,14 @@
     <message>
         <source>Password remaining retry attempts</source>
         <translation>PIN attempts left: %lu</translation>
+    </message>
+    <message>
+        <source>Status_Unavailable</source>
+        <translation>Unavailable</translation>
+    </message>
+    <message>
+        <source>DefaultWebBrowser</source>
+        <translation>Default web browser</translation>
     </message>
 </context>
 <context>

@@ -136,6 +136,18 @@
         <translation>确认格式化</translation>
     </message>
     <message>
+        <source>Format_Failed</source>
+        <translation>密钥格式化失败。</translation>
+    </message>
+    <message>
+        <source>Device_Read_Failed</source>
+        <translation>无法读取该密钥，请重新插入后再试。</translation>
+    </message>
+    <message>
+        <source>Options_Save_Failed</source>
+        <translation>设置保存失败。</translation>
+    </message>
+    <message>
         <source>WebBank_Url_Invalid</source>
         <translation>未配置有效的网银地址。</translation>
     </message>
@@ -279,6 +291,14 @@
     <message>
         <source>Password remaining retry attempts</source>
         <translation>口令剩余尝试次数：%lu</translation>
+    </message>
+    <message>
+        <source>Status_Unavailable</source>
+        <translation>无法获取</translation>
+    </message>
+    <message>
+        <source>DefaultWebBrowser</source>
+        <translation>默认浏览器</translation>
     </message>
 </context>
 <context>

@@ -1,8 +1,16 @@
 #include "DAzoZidozuz.h"
 
+#include <QTreeWidget>
+
+#include "DeviceAccess.h"
+#include "OperationMessages.h"
 #include "ZTCommonDef.h"
 #include "ZTLog.h"
+#include "ZTTokenExp_fundef.h"
+#include "ZTUIExtend_fundef.h"
 #include "ui_ZUdeVovavadErudsDlg.h"
+
+#define LOG_SOURCE "DAzoZidozuz"
 
 CDAzoZidozuz::CDAzoZidozuz(Ui::UKeyMainWindow* mainWindowUi, QObject* parent)
     : QObject(parent), m_mainWindowUi(mainWindowUi)
@@ -11,14 +19,74 @@ CDAzoZidozuz::CDAzoZidozuz(Ui::UKeyMainWindow* mainWindowUi, QObject* parent)
         connect(m_mainWindowUi->pushButton_ChangePin, SIGNAL(clicked()), this, SLOT(slot_changePin()));
 }
 
-// The PIN dialogs arrive with the PIN operations; until then the buttons
-// only leave a trace.
+namespace {
+
+// Opens the selected key and reads its PIN record. A key that vanished or
+// cannot be read is said so rather than ignored.
+void* openSelectedWithPinInfo(Ui::UKeyMainWindow* ui, uint8_t record[ZTTOKEN_PININFO_LEN])
+{
+    if (!ui || ui->treeWidget->selectedItems().isEmpty()) {
+        showNotice("Please_Select_Device", 0);
+        return nullptr;
+    }
+    void* handle = nullptr;
+    getDeviceHandleBySelectedNode(ui->treeWidget, &handle);
+    if (handle && readUserPinInfo(handle, record))
+        return handle;
+    ZTLog::WriteLog(ZT_LOG_FAILURE, LOG_SOURCE, __LINE__, "PIN information of the selected key unreadable");
+    if (handle)
+        ZTToken_CloseDevice(handle);
+    showNotice("Device_Read_Failed", 0x10);
+    return nullptr;
+}
+
+// Uninitialised or locked keys get no dialog.
+bool pinUsable(const uint8_t record[ZTTOKEN_PININFO_LEN])
+{
+    if (record[ZTTOKEN_PININFO_INITIALISED] == 0) {
+        showNotice("InitToken_Needed", 0x10);
+        return false;
+    }
+    if (record[ZTTOKEN_PININFO_RETRIES] == 0) {
+        showNotice("Pin_Locked", 0x10);
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 void CDAzoZidozuz::slot_verifyPinForSign()
 {
-    ZTLog::WriteLog(ZT_LOG_STEP, "DAzoZidozuz", __LINE__, "slot_verifyPin()");
+    uint8_t record[ZTTOKEN_PININFO_LEN] = {0};
+    void* handle = openSelectedWithPinInfo(m_mainWindowUi, record);
+    if (!handle)
+        return;
+    if (pinUsable(record)) {
+        ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "slot_verifyPin()");
+        const uint32_t ret = fn_ZTUIEx_VerifyPin(handle, ZTUIEX_PIN_USER);
+        ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "fn_ZTUIEx_VerifyPin dwRet=%x", ret);
+        reportPinDialog(PinDialogKind::Verify, ret, record[ZTTOKEN_PININFO_MAX_RETRIES]);
+    }
+    ZTToken_CloseDevice(handle);
 }
 
 void CDAzoZidozuz::slot_changePin()
 {
-    ZTLog::WriteLog(ZT_LOG_STEP, "DAzoZidozuz", __LINE__, "slot_changePin() not available yet");
+    uint8_t record[ZTTOKEN_PININFO_LEN] = {0};
+    void* handle = openSelectedWithPinInfo(m_mainWindowUi, record);
+    if (!handle)
+        return;
+    if (pinUsable(record)) {
+        ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "pin_Info.isChanged %d", record[ZTTOKEN_PININFO_CHANGED]);
+        uint32_t ret;
+        if (record[ZTTOKEN_PININFO_CHANGED] != 0) {
+            ret = fn_ZTUIEx_ChangePin(handle, ZTUIEX_PIN_USER);
+        } else {
+            ret = fn_ZTUIEx_SetPin(handle, ZTUIEX_PIN_USER);
+            ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "call fn_ZTUIEx_SetPin %x", ret);
+        }
+        reportPinDialog(PinDialogKind::Change, ret, record[ZTTOKEN_PININFO_MAX_RETRIES]);
+    }
+    ZTToken_CloseDevice(handle);
 }

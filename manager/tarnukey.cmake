@@ -7,12 +7,22 @@ add_library(zvitmanager STATIC
     CertMemoryStore.cpp
     CertReader.cpp
     CertTreeBuilder.cpp
+    CommandOutput.cpp
+    ConfigValues.cpp
     DAzoZidozuz.cpp
     DeviceAccess.cpp
     DeviceTables.cpp
     DeviceWatch.cpp
+    DialogAbout.cpp
+    DialogAbout.ui
+    DialogSystemCheck.cpp
+    DialogSystemCheck.ui
+    DialogSystemOptions.cpp
+    DialogSystemOptions.ui
     MainWindowSlots.cpp
+    OperationMessages.cpp
     PinActions.cpp
+    PinOutcome.cpp
     ProcessSignals.cpp
     TranslatedFormat.cpp
     TrayMenu.cpp

@@ -1,0 +1,126 @@
+// The registry layout names a field "slots": it must be seen before Qt's keyword.
+#include "Pkcs11SlotManager.h"
+
+#include "DialogSystemCheck.h"
+
+#include <QHeaderView>
+#include <QSysInfo>
+#include <QTableWidgetItem>
+#include <QTranslator>
+#include <cstring>
+#include <pthread.h>
+
+#include "CommandOutput.h"
+#include "DeviceAccess.h"
+#include "DeviceTables.h"
+#include "LanguageWidgets.h"
+#include "TranslatedFormat.h"
+#include "ZTLog.h"
+#include "global_def_var.h"
+#include "ui_DialogSystemCheck.h"
+
+#define LOG_SOURCE "Dialog_System_Options"
+
+int Dialog_System_Check::s_commandTimeoutMs = 3000;
+
+namespace {
+
+struct KeyRow {
+    QByteArray serial;
+    char deviceName[ZT_PATH_LEN];
+};
+
+// A copy of the update passes' tables, taken under their lock.
+QList<KeyRow> pluggedKeys()
+{
+    QList<KeyRow> rows;
+    pthread_mutex_lock(&g_mutexEnumDeviceNew);
+    for (int i = 0; i < ZT_DEVICE_ROWS; ++i) {
+        size_t length = strnlen(g_szSNNew[i], ZT_SERIAL_ROW_LEN);
+        while (length > 0 && g_szSNNew[i][length - 1] == ' ')
+            --length;
+        // An emptied slot before a plugged one must not hide it, and a pulled
+        // key's row may still hold its serial.
+        char name[ZT_PATH_LEN] = {0};
+        if (length == 0 || (i < ZT_SLOT_COUNT && SlotManagerGetSlotName(i, name) != 0))
+            continue;
+        KeyRow row;
+        row.serial = QByteArray(g_szSNNew[i], static_cast<int>(length));
+        memcpy(row.deviceName, g_szDeviceNameNew[i], ZT_PATH_LEN);
+        row.deviceName[ZT_PATH_LEN - 1] = '\0';
+        rows.append(row);
+    }
+    pthread_mutex_unlock(&g_mutexEnumDeviceNew);
+    return rows;
+}
+
+}  // namespace
+
+Dialog_System_Check::Dialog_System_Check(QWidget* parent) : QDialog(parent), ui(new Ui_Dialog_System_Check)
+{
+    ui->setupUi(this);
+    Language_SetDialogStr(ui, &Ui_Dialog_System_Check::retranslateUi, static_cast<QDialog*>(this),
+                          g_szLanguageQmFileName);
+    QTranslator translator;
+    translator.load(QString::fromUtf8(g_szLanguageQmFileName), QString(), QString(), QString());
+    auto text = [&translator](const char* key) {
+        const QString t = translator.translate("QDialog", key);
+        return t.isEmpty() ? QString::fromLatin1(key) : t;
+    };
+    ui->pushButton_ok->setText(text("d_ok"));
+    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "Dialog_System_Check!");
+
+    QTableWidget* table = ui->tableWidget;
+    table->setColumnCount(2);
+    table->setHorizontalHeaderLabels({text("SystemEquipmentInformation"), text("Status")});
+    const int width = table->geometry().width();
+    table->setColumnWidth(0, static_cast<int>(0.3 * width));
+    table->setColumnWidth(1, static_cast<int>(0.7 * width));
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->verticalHeader()->setHidden(true);
+
+    addRow(text("OSVersion"), QSysInfo::prettyProductName());
+    addRow(text("ProcessorArchitecture"), QSysInfo::currentCpuArchitecture());
+
+    const CommandOutput ps = runCommand("ps", {"-ef"}, s_commandTimeoutMs);
+    QString daemonState = text("Status_Unavailable");
+    if (ps.available) {
+        const QByteArray list = ps.output.trimmed();
+        const QByteArray upToNul = list.left(list.indexOf('\0') < 0 ? list.size() : list.indexOf('\0'));
+        daemonState = text(upToNul.contains("tarndaemon") ? "The daemon has started" : "The daemon did not start");
+    }
+    addRow(text("CurrentStateOfService"), daemonState);
+
+    const QString attemptsFormat = text("Password remaining retry attempts");
+    for (const KeyRow& key : pluggedKeys()) {
+        unsigned long count = 0;
+        const unsigned long ret = getCurrentRetryCount(key.deviceName, &count);
+        // An unreadable key has no known count; 0 would read as locked.
+        const QString value = (ret == 0 || ret == 0x30001036u) ? formatTranslated(attemptsFormat, "l", count)
+                                                              : text("Status_Unavailable");
+        addRow(QString::fromLatin1(key.serial), value);
+    }
+
+    const CommandOutput browser = runCommand("xdg-settings", {"get", "default-web-browser"}, s_commandTimeoutMs);
+    const QString browserName = QString::fromUtf8(browser.output).trimmed();
+    addRow(text("DefaultWebBrowser"),
+           browser.available && !browserName.isEmpty() ? browserName : text("Status_Unavailable"));
+}
+
+Dialog_System_Check::~Dialog_System_Check()
+{
+    delete ui;
+}
+
+void Dialog_System_Check::addRow(const QString& name, const QString& value)
+{
+    const int row = ui->tableWidget->rowCount();
+    ui->tableWidget->insertRow(row);
+    ui->tableWidget->setItem(row, 0, new QTableWidgetItem(name));
+    ui->tableWidget->setItem(row, 1, new QTableWidgetItem(value));
+}
+
+void Dialog_System_Check::on_pushButton_ok_clicked()
+{
+    reject();
+}

@@ -1,0 +1,23 @@
+#pragma once
+// Options: whether the bank's web page opens at start-up; the way to the
+// system check.
+#include <QDialog>
+
+class Ui_Dialog_System_Options;
+
+class Dialog_System_Options : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Dialog_System_Options(QWidget* parent);
+    ~Dialog_System_Options() override;
+
+public slots:
+    void ok();
+    void cancel();
+    void slot_openSystemDetectionDialog();
+
+private:
+    Ui_Dialog_System_Options* ui;
+};
