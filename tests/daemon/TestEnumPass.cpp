@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -175,6 +176,17 @@ protected:
         g_fake.cleared.clear();
     }
     static const ZTSlotRegistry* reg() { return static_cast<const ZTSlotRegistry*>(g_pSharedMemory); }
+    // The launcher is a detached thread: wait for its last line before the
+    // test (and the process) ends under it.
+    bool waitForLog(const std::string& text) const
+    {
+        for (int i = 0; i < 500; ++i) {
+            if (readFile(m_root.tempDir() + "/zvittarn/ztdaemon_log.log").find(text) != std::string::npos)
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return false;
+    }
 
     TestRoot m_root;
     LaunchPolicy m_savedPolicy {};
@@ -201,6 +213,8 @@ TEST_F(EnumPass, SlotNumbersOutsideTheRegistryNeverReachIt)
     EXPECT_TRUE(g_fake.cleared.empty());
     // Every key that was opened was closed again.
     EXPECT_EQ(g_fake.opens.load(), g_fake.closes.load());
+    // Slot 1 was added: one launcher ran (and gave up, there is no script here).
+    EXPECT_TRUE(waitForLog("leave startOrStopZudeVovavadEruds"));
 }
 
 TEST_F(EnumPass, CountsBeyondTheArraysAreBounded)
