@@ -40,3 +40,7 @@ private:
 
 // A value of a flat JSON object field as text ("" when missing).
 std::string jsonField(const std::string& json, const std::string& key);
+
+// Makes Qt's session bus manager on the calling thread. Qt keeps it until
+// exit; made first by a short-lived worker thread it is reported as a leak.
+void primeSessionBusManager();

@@ -1,0 +1,8 @@
+#include <QDBusConnection>
+
+#include "PrivateSessionBus.h"
+
+void primeSessionBusManager()
+{
+    QDBusConnection::sessionBus();
+}
