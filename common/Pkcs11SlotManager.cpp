@@ -81,7 +81,7 @@ void clearSlotsLocked(ZTSlotRegistry* reg)
 {
     ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SlotManager", __LINE__, "enter SlotManagerClearSlotInfo().");
     for (int n = 0; n < ZT_SLOT_COUNT; ++n) {
-        ZTSlotRecord& rec = reg->slots[n];
+        ZTSlotRecord& rec = reg->slotRecords[n];
         rec.slotId = static_cast<uint64_t>(n);
         rec.present = 0;
         memset(rec.deviceName, ' ', sizeof(rec.deviceName));
@@ -185,7 +185,7 @@ DWORD SlotManagerAddSlotInfo(int slot, const char* deviceName, const unsigned ch
     RegistryLock lock;
     if (lock.code)
         return lock.code;
-    ZTSlotRecord& rec = reg->slots[slot];
+    ZTSlotRecord& rec = reg->slotRecords[slot];
     rec.slotId = static_cast<uint64_t>(slot);
     rec.present = 1;
     storeDeviceName(rec, deviceName);
@@ -215,7 +215,7 @@ DWORD SlotManagerRemoveSlotInfo(int slot, const char* deviceName, const unsigned
     RegistryLock lock;
     if (lock.code)
         return lock.code;
-    ZTSlotRecord& rec = reg->slots[slot];
+    ZTSlotRecord& rec = reg->slotRecords[slot];
     rec.slotId = static_cast<uint64_t>(slot);
     rec.present = 0;
     storeDeviceName(rec, deviceName);
@@ -258,7 +258,7 @@ DWORD SlotManagerChangeDeviceLabel(int slot, const unsigned char* label, int)
     RegistryLock lock;
     if (lock.code)
         return lock.code;
-    ZTSlotRecord& rec = reg->slots[slot];
+    ZTSlotRecord& rec = reg->slotRecords[slot];
     if (rec.present != 1)
         return 0;
     memcpy(rec.label, label, sizeof(rec.label));
@@ -286,7 +286,7 @@ DWORD SlotManagerGetSlotName(int slot, char* deviceName)
     RegistryLock lock;
     if (lock.code)
         return lock.code;
-    const ZTSlotRecord& rec = reg->slots[slot];
+    const ZTSlotRecord& rec = reg->slotRecords[slot];
     if (rec.present != 1)
         return ZT_ERR_SLOT_EMPTY;
     copyDeviceName(rec, deviceName);
@@ -310,7 +310,7 @@ DWORD SlotManagerGetSlotByName(int* slot, const char* deviceName, int count)
     if (lock.code)
         return lock.code;
     for (int i = 0; i < count; ++i) {
-        const ZTSlotRecord& rec = reg->slots[i];
+        const ZTSlotRecord& rec = reg->slotRecords[i];
         if (rec.present == 1 && memcmp(rec.deviceName, deviceName, n) == 0) {
             *slot = i;
             break;
@@ -330,7 +330,7 @@ DWORD SlotManagerGetSlotInfoBySlotNo(int slot, void** handle, char* deviceName, 
     RegistryLock lock;
     if (lock.code)
         return lock.code;
-    const ZTSlotRecord& rec = reg->slots[slot];
+    const ZTSlotRecord& rec = reg->slotRecords[slot];
     if (rec.present != 1)
         return ZT_ERR_SLOT_EMPTY;
     if (handle)
@@ -370,7 +370,7 @@ DWORD SlotManagerSetSlotChanged(int kind, int slot)
     RegistryLock lock;
     if (lock.code)
         return lock.code;
-    ZTSlotRecord& rec = reg->slots[slot];
+    ZTSlotRecord& rec = reg->slotRecords[slot];
     const uint64_t flags = kind == ZT_SLOT_ADDED ? ZT_SLOT_FLAGS_PRESENT : ZT_SLOT_FLAGS_EMPTY;
     const uint8_t present = kind == ZT_SLOT_ADDED ? 1 : 0;
     if (kind == ZT_SLOT_REMOVED)
@@ -439,7 +439,7 @@ DWORD SlotManagerGetSlotChanged(int* kind, int* slot)
     int collected = pending & 0xFF;
     int collectedKind = 0;  // nothing pending (stopped), or a value that is no slot
     if (validSlot(collected))
-        collectedKind = (reg->slots[collected].flags & 1) ? ZT_SLOT_ADDED : ZT_SLOT_REMOVED;
+        collectedKind = (reg->slotRecords[collected].flags & 1) ? ZT_SLOT_ADDED : ZT_SLOT_REMOVED;
     else
         collected = 255;
     *kind = collectedKind;

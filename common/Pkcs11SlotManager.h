@@ -71,7 +71,7 @@ struct ZTSlotRegistry {
     uint8_t slotCount;
     uint8_t reserved[7];
     ZTLibraryInfo64 info;
-    ZTSlotRecord slots[ZT_SLOT_COUNT];
+    ZTSlotRecord slotRecords[ZT_SLOT_COUNT];
     ZTProcEntry procs[ZT_PROC_COUNT];
 };
 
@@ -90,7 +90,7 @@ static_assert(offsetof(ZTSlotRecord, deviceHandle) == 264 && offsetof(ZTSlotReco
 static_assert(offsetof(ZTProcEntry, pid) == 8 && offsetof(ZTProcEntry, slotmap) == 16 &&
                   offsetof(ZTProcEntry, registeredAt) == 40 && sizeof(ZTProcEntry) == 48,
               "process entry layout");
-static_assert(offsetof(ZTSlotRegistry, info) == 8 && offsetof(ZTSlotRegistry, slots) == 96 &&
+static_assert(offsetof(ZTSlotRegistry, info) == 8 && offsetof(ZTSlotRegistry, slotRecords) == 96 &&
                   offsetof(ZTSlotRegistry, procs) == 52672 && sizeof(ZTSlotRegistry) == ZT_P11_SHM_SIZE,
               "registry layout");
 

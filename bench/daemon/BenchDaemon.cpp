@@ -64,7 +64,7 @@ bool waitPresent(DaemonHarness& h, int slot, bool present, Clock::time_point* wh
     const auto end = Clock::now() + std::chrono::milliseconds(timeoutMs);
     while (Clock::now() < end) {
         const ZTSlotRegistry* reg = h.registry();
-        if (reg && (__atomic_load_n(&reg->slots[slot].present, __ATOMIC_ACQUIRE) == 1) == present) {
+        if (reg && (__atomic_load_n(&reg->slotRecords[slot].present, __ATOMIC_ACQUIRE) == 1) == present) {
             *when = Clock::now();
             return true;
         }

@@ -37,7 +37,7 @@ std::string translated(const char* key)
 void expectPublished(const ZTSlotRegistry* reg, int slot, const std::string& serial, const std::string& label)
 {
     ASSERT_NE(nullptr, reg);
-    const ZTSlotRecord& rec = reg->slots[slot];
+    const ZTSlotRecord& rec = reg->slotRecords[slot];
     EXPECT_EQ(static_cast<uint64_t>(slot), rec.slotId);
     EXPECT_EQ(1, rec.present);
     EXPECT_EQ(3u, rec.flags);
@@ -152,7 +152,7 @@ TEST(DaemonProcess, InsertionAndRemovalGoThroughRegistryDesktopAndLauncher)
     changes = h.waitConsumerChanges(3, 5000);
     ASSERT_EQ(3u, changes.size());
     EXPECT_EQ(std::make_pair(3, slotA), changes[2]);
-    EXPECT_EQ(2u, h.registry()->slots[slotA].flags);
+    EXPECT_EQ(2u, h.registry()->slotRecords[slotA].flags);
     expectPublished(h.registry(), slotB, b, "Spare");
     notes = h.bus().waitNotifications(3, 5000);
     ASSERT_EQ(3u, notes.size());
@@ -236,7 +236,7 @@ TEST(DaemonProcess, HandledSignalsStopTheWatchButNotTheProcess)
     const int slot = h.plugKey(h.createKey("Late"));
     std::this_thread::sleep_for(3000ms);
     EXPECT_TRUE(h.bus().notifications().empty());
-    EXPECT_EQ(0, h.registry()->slots[slot].present);
+    EXPECT_EQ(0, h.registry()->slotRecords[slot].present);
     EXPECT_TRUE(h.daemonAlive(daemon));
 }
 

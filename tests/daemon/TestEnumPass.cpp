@@ -208,11 +208,11 @@ TEST_F(EnumPass, SlotNumbersOutsideTheRegistryNeverReachIt)
     threadEnumDevice(const_cast<uint64_t*>(&g_nPostions_init));
 
     ASSERT_NE(nullptr, reg());
-    EXPECT_EQ(1, reg()->slots[1].present);
-    EXPECT_STREQ("KEY-ONE", reg()->slots[1].deviceName);
+    EXPECT_EQ(1, reg()->slotRecords[1].present);
+    EXPECT_STREQ("KEY-ONE", reg()->slotRecords[1].deviceName);
     EXPECT_EQ(1, reg()->slotCount) << "only the valid key was published";
     for (int slot : {0, 2, 3})
-        EXPECT_EQ(0, reg()->slots[slot].present) << slot;
+        EXPECT_EQ(0, reg()->slotRecords[slot].present) << slot;
     // Out-of-range removals are neither marked nor cleared from the memory store.
     EXPECT_TRUE(g_fake.cleared.empty());
     // Every key that was opened was closed again.
@@ -248,7 +248,7 @@ TEST_F(EnumPass, ATokenLibraryThatKeepsFailingEndsThePass)
     EXPECT_EQ(0, g_fake.opens.load()) << "a failed enumeration lists nothing to open";
     EXPECT_EQ(1, g_fake.destroyCalls.load());
     EXPECT_EQ(2, g_fake.changeCalls.load());
-    EXPECT_EQ(0, reg()->slots[0].present);
+    EXPECT_EQ(0, reg()->slotRecords[0].present);
     EXPECT_EQ(1u, g_dwDevCount);
 
     // INIT/DEL stop when the counts agree; a failure then skips the rest.
@@ -281,7 +281,7 @@ TEST_F(EnumPass, OverlappingPassesKeepTheExpectedCount)
     EXPECT_GE(g_fake.enumCalls.load(), 12);
     EXPECT_EQ(24, g_fake.changeCalls.load());
     for (int slot = 0; slot < 4; ++slot) {
-        EXPECT_EQ(1, reg()->slots[slot].present);
-        EXPECT_EQ("KEY-" + std::string(1, static_cast<char>('A' + slot)), std::string(reg()->slots[slot].deviceName));
+        EXPECT_EQ(1, reg()->slotRecords[slot].present);
+        EXPECT_EQ("KEY-" + std::string(1, static_cast<char>('A' + slot)), std::string(reg()->slotRecords[slot].deviceName));
     }
 }

@@ -61,20 +61,20 @@ TEST(RunDaemon, PlugAndUnplugReachTheDaemonAsARealKeyWould)
     ASSERT_TRUE(h.waitRegistry(15000)) << h.daemonOutput(demo);
     // The key plugged before the start sits on the bus already: the start-up pass finds it.
     ASSERT_TRUE(h.waitSlotPresent(0, true, kPassMs)) << h.daemonOutput(demo);
-    EXPECT_STREQ("ZVIT VKey EARLY", h.registry()->slots[0].deviceName);
+    EXPECT_STREQ("ZVIT VKey EARLY", h.registry()->slotRecords[0].deviceName);
     EXPECT_TRUE(h.bus().notifications().empty());
 
     ASSERT_EQ(0, tool(h, {"plug", "LATE"}, &out)) << out;
     EXPECT_NE(std::string::npos, out.find("plugged in slot 1"));
     ASSERT_TRUE(h.waitSlotPresent(1, true, kPassMs)) << h.daemonOutput(demo);
-    EXPECT_STREQ("ZVIT VKey LATE", h.registry()->slots[1].deviceName);
+    EXPECT_STREQ("ZVIT VKey LATE", h.registry()->slotRecords[1].deviceName);
     auto notes = h.bus().waitNotifications(1, 5000);
     ASSERT_EQ(1u, notes.size());
     EXPECT_EQ(translated("Device_Insert"), notes[0].body);
 
     ASSERT_EQ(0, tool(h, {"unplug", "LATE"}, &out)) << out;
     ASSERT_TRUE(h.waitSlotPresent(1, false, kPassMs));
-    EXPECT_EQ(1, h.registry()->slots[0].present);
+    EXPECT_EQ(1, h.registry()->slotRecords[0].present);
     notes = h.bus().waitNotifications(2, 5000);
     ASSERT_EQ(2u, notes.size());
     EXPECT_EQ(translated("Device_Remove"), notes[1].body);

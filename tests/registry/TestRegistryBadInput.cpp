@@ -106,7 +106,7 @@ TEST_F(RegistryTest, OverlongDeviceNamesAreCutWithTheirTerminator)
     memset(label, ' ', sizeof(label));
     const std::string longName(300, 'N');
     ASSERT_EQ(SlotManagerAddSlotInfo(1, longName.c_str(), info, nullptr, label), 0u);
-    const ZTSlotRecord& rec = reg()->slots[1];
+    const ZTSlotRecord& rec = reg()->slotRecords[1];
     EXPECT_EQ(std::string(rec.deviceName, 255), std::string(255, 'N'));
     EXPECT_EQ(rec.deviceName[255], '\0');
     EXPECT_EQ(rec.deviceHandle, 0u) << "the field after the name is untouched";
@@ -123,7 +123,7 @@ TEST_F(RegistryTest, OverlongDeviceNamesAreCutWithTheirTerminator)
     EXPECT_EQ(slot, 1);
 
     // A field filled to the last byte by someone else is still read bounded.
-    memset(reg()->slots[1].deviceName, 'Z', ZT_DEVNAME_FIELD);
+    memset(reg()->slotRecords[1].deviceName, 'Z', ZT_DEVNAME_FIELD);
     ASSERT_EQ(SlotManagerGetSlotName(1, out.data()), 0u);
     EXPECT_EQ(std::string(out.data()), std::string(255, 'Z'));
     void* handle = nullptr;

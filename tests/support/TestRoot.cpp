@@ -8,6 +8,8 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <semaphore.h>
+#include <sys/mman.h>
 #include <unistd.h>
 #include <vector>
 
@@ -80,8 +82,20 @@ TestRoot::~TestRoot()
         setenv("ZVIT_FILES_ROOT", m_savedEnvRoot.c_str(), 1);
     else
         unsetenv("ZVIT_FILES_ROOT");
+    removeSharedObjects();
     std::error_code ec;
     fs::remove_all(m_root, ec);
+}
+
+void TestRoot::removeSharedObjects() const
+{
+    // Whatever the code under test made under this root's names: registry
+    // segment and lock (with its holder record), memory certificate store.
+    const std::string base = "/" + simplifiedCspName(m_cspName);
+    for (const char* suffix : {"P11X64", "CSPX64", "P11SHMLOCK.holder"})
+        shm_unlink((base + suffix).c_str());
+    for (const char* suffix : {"P11SHMLOCK", "TKSHMLOCK"})
+        sem_unlink((base + suffix).c_str());
 }
 
 std::string readFile(const std::string& path)

@@ -24,6 +24,9 @@ public:
     // A folder inside the root for the test's own files.
     std::string tempDir() const { return path("tmp"); }
 
+    // Removes the shared-memory segments and semaphores named after this root's CSPName.
+    void removeSharedObjects() const;
+
 private:
     std::string m_root;
     std::string m_cspName;

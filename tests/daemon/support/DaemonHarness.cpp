@@ -309,7 +309,7 @@ bool DaemonHarness::waitSlotPresent(int slot, bool present, int timeoutMs)
 {
     for (int waited = 0; waited <= timeoutMs; waited += 10) {
         const ZTSlotRegistry* reg = registry();
-        if (reg && (reg->slots[slot].present == 1) == present)
+        if (reg && (reg->slotRecords[slot].present == 1) == present)
             return true;
         sleepMs(10);
     }
