@@ -94,7 +94,7 @@ TEST_F(RegistryTest, DaemonRestartLeavesAttachedConsumersOnTheOldSegment)
     const ZTSlotRegistry* old = static_cast<const ZTSlotRegistry*>(g_pSharedMemory);
     EXPECT_EQ(old->procs[oldIndex].inUse, 1);
     EXPECT_EQ(old->procs[oldIndex].slotmap, -1);
-    EXPECT_EQ(old->slots[0].present, 0);
+    EXPECT_EQ(old->slotRecords[0].present, 0);
     std::string fresh = dumpSegment();
     ASSERT_EQ(fresh.size(), 57472u);
     for (int i = 0; i < 100; ++i)
