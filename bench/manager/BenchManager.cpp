@@ -74,24 +74,28 @@ void BM_ChangeToCertificateNodes(benchmark::State& state)
     }
     QFile::copy(ZVIT_BENCH_BINARY_DIR "/Languages/1033.qm", QString::fromStdString(root.path("Languages/2052.qm")));
     std::unique_ptr<UKeyMainWindow> window(new UKeyMainWindow(nullptr));
+    // Connected before the start-up pass can emit.
+    int passesShown = 0;
+    QObject::connect(window.get(), &UKeyMainWindow::signal_addCertNodeToUI, [&] { ++passesShown; });
     if (window->initDialog() != 0) {
         state.SkipWithError("initDialog failed");
         return;
     }
-    int passesShown = 0;
-    QObject::connect(window.get(), &UKeyMainWindow::signal_addCertNodeToUI, [&] { ++passesShown; });
     QTreeWidget* tree = window->form()->treeWidget;
     auto waitForPass = [&](int target) {
-        while (passesShown < target)
+        QElapsedTimer timer;
+        timer.start();
+        while (passesShown < target && timer.elapsed() < 10000)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
+        return passesShown >= target;
     };
-    waitForPass(1);  // the start-up pass
+    bool ok = waitForPass(1);  // the start-up pass
     for (auto _ : state) {
         const int target = passesShown + 1;
         // An INIT pass is what an ADD pass runs after its prescribed pause.
         window->runThreadUpdateUI(1);
-        waitForPass(target);
-        if (tree->topLevelItemCount() != 1 || tree->topLevelItem(0)->childCount() != 4) {
+        ok = ok && waitForPass(target);
+        if (!ok || tree->topLevelItemCount() != 1 || tree->topLevelItem(0)->childCount() != 4) {
             state.SkipWithError("the tree does not show the key's four certificates");
             break;
         }
