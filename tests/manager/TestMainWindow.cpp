@@ -201,7 +201,7 @@ TEST_F(ManagerTest, ForcedPinChangeIsRequestedOncePerInsertion)
     plugAndPublish("KEYH08", 1, "Hal", kUserPinToBeChanged);
     QList<int> requests;
     ASSERT_TRUE(startWindow([&](UKeyMainWindow* window) {
-        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, [&](int slot) { requests << slot; });
+        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, window, [&](int slot) { requests << slot; });
     }));
     ASSERT_TRUE(waitUntil([&] { return requests.size() == 1; }));
     EXPECT_EQ(requests.first(), 1);
@@ -228,12 +228,27 @@ TEST_F(ManagerTest, NoForcedPinChangeUnlessConfiguredExactlyOne)
     plugAndPublish("KEYI09", 0, "Ivy", 0x00080000);
     int requests = 0;
     ASSERT_TRUE(startWindow([&](UKeyMainWindow* window) {
-        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, [&](int) { ++requests; });
+        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, window, [&](int) { ++requests; });
     }));
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
     m_window->runThreadUpdateUI(1);
     waitUntil([] { return false; }, 600);
     EXPECT_EQ(requests, 0);
+}
+
+TEST_F(ManagerTest, ClosingWhilePassesAreUnderwayWaitsForThem)
+{
+    makeKey("KEYJ10", "Jo", {{"rsa2048", "c1", "rsa", "sign"}});
+    plugAndPublish("KEYJ10", 0, "Jo", 0, false);
+    ASSERT_TRUE(startWindow());
+    // Passes still sleeping or queued on the lock emit on the window later:
+    // it must outlive them (the sanitizer reports any use after it is gone).
+    m_window->runThreadUpdateUI(2);
+    m_window->runThreadUpdateUI(3);
+    m_window->runThreadUpdateUI(1);
+    stopWindow();
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1 && tree()->topLevelItem(0)->childCount() == 1; }));
 }
 
 TEST_F(ManagerTest, TextsComeFromTheChosenLanguageFile)
