@@ -9,6 +9,10 @@
 #include <QTreeWidget>
 #include <QUrl>
 
+#include <chrono>
+#include <thread>
+
+#include "DeviceTables.h"
 #include "ManagerFixture.h"
 #include "ZUdeVovavadErudsDlg.h"
 #include "ui_ZUdeVovavadErudsDlg.h"
@@ -241,12 +245,18 @@ TEST_F(ManagerTest, ClosingWhilePassesAreUnderwayWaitsForThem)
     makeKey("KEYJ10", "Jo", {{"rsa2048", "c1", "rsa", "sign"}});
     plugAndPublish("KEYJ10", 0, "Jo", 0, false);
     ASSERT_TRUE(startWindow());
-    // Passes still sleeping or queued on the lock emit on the window later:
-    // it must outlive them (the sanitizer reports any use after it is gone).
-    m_window->runThreadUpdateUI(2);
-    m_window->runThreadUpdateUI(3);
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
+    // Passes held up behind a long one emit on the window later: it must
+    // outlive them (the sanitizer reports any use after it is gone).
+    pthread_mutex_lock(&g_mutexEnumDeviceNew);
     m_window->runThreadUpdateUI(1);
+    m_window->runThreadUpdateUI(3);
+    std::thread release([] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+        pthread_mutex_unlock(&g_mutexEnumDeviceNew);
+    });
     stopWindow();
+    release.join();
     ASSERT_TRUE(startWindow());
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1 && tree()->topLevelItem(0)->childCount() == 1; }));
 }
