@@ -10,8 +10,11 @@
 #include <QThread>
 #include <csignal>
 #include <memory>
+#include <string>
+#include <unistd.h>
 
 #include "Pkcs11Mutex.h"
+#include "TestRoot.h"
 #include "Pkcs11SharedMemory.h"
 #include "ZTUtil_fundef.h"
 #include "global_def_var.h"
@@ -78,6 +81,11 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(m_dataHome.isValid());
+        // A registry of our own: other builds on this machine use the default names.
+        m_config = std::string(g_szFilesRoot) + "ConfigFile/Config.ini";
+        m_savedConfig = readFile(m_config);
+        ASSERT_FALSE(m_savedConfig.empty());
+        setIniValue(m_config, "ZTTokenInfo", "CSPName", "Manager Process Test " + std::to_string(getpid()));
         ASSERT_TRUE(LoadZTUtilLib());
         // The daemon's part: the registry the manager attaches to.
         ASSERT_EQ(SlotManagerInitialize(), 0u);
@@ -86,12 +94,15 @@ protected:
     {
         SlotManagerFinalize();
         DestroySharedMemory();
+        if (!m_savedConfig.empty())
+            writeFile(m_config, m_savedConfig);
     }
     std::unique_ptr<ManagerProcess> start(const QStringList& args)
     {
         return std::unique_ptr<ManagerProcess>(new ManagerProcess(args, m_dataHome.path()));
     }
     QTemporaryDir m_dataHome;
+    std::string m_config, m_savedConfig;
 };
 
 const QByteArray kShown = "+DEBUG: main.cpp window shown";
