@@ -1,7 +1,11 @@
 // The main window over a real registry, virtual keys and the token library.
 #include "Pkcs11SlotManager.h"
 
+#include <QApplication>
 #include <QDesktopServices>
+#include <QLabel>
+#include <QTimer>
+#include <functional>
 #include <QIcon>
 #include <QImage>
 #include <QPushButton>
@@ -48,6 +52,27 @@ public:
 public slots:
     void open(const QUrl& url) { urls.append(url); }
 };
+
+// Runs action and answers each message box of the UI extension library that
+// it opens by pressing the named button; returns the texts of the boxes.
+QStringList answerBoxes(const std::function<void()>& action, const char* button)
+{
+    QStringList texts;
+    QTimer timer;
+    timer.setInterval(30);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        QWidget* box = QApplication::activeModalWidget();
+        if (!box || box->objectName() != "ZTUIExMessageBox")
+            return;
+        QLabel* label = box->findChild<QLabel*>("label_Text");
+        texts << (label ? label->text() : QString());
+        if (QPushButton* b = box->findChild<QPushButton*>(button))
+            b->click();
+    });
+    timer.start();
+    action();
+    return texts;
+}
 
 }  // namespace
 
@@ -259,6 +284,45 @@ TEST_F(ManagerTest, ClosingWhilePassesAreUnderwayWaitsForThem)
     release.join();
     ASSERT_TRUE(startWindow());
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1 && tree()->topLevelItem(0)->childCount() == 1; }));
+}
+
+TEST_F(ManagerTest, RefreshAnswersAtOnceEvenWhileAPassHoldsTheLock)
+{
+    makeKey("KEYK11", "Kim", {});
+    plugAndPublish("KEYK11", 0, "Kim", 0, false);
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
+    pthread_mutex_lock(&g_mutexEnumDeviceNew);
+    const QStringList boxes =
+        answerBoxes([&] { m_window->form()->pushButton_Refresh->click(); }, "pushButton_OK");
+    EXPECT_EQ(boxes.size(), 1);
+    // The pass it started is still waiting: the tree was not cleared yet.
+    EXPECT_EQ(tree()->topLevelItemCount(), 1);
+    pthread_mutex_unlock(&g_mutexEnumDeviceNew);
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1 && tree()->topLevelItem(0)->isExpanded(); }));
+}
+
+TEST_F(ManagerTest, CertificateDownloadAsksFirstAndOpensOnlyWhenConfirmed)
+{
+    UrlRecorder recorder;
+    setConfig("UkeyManage", "DownCertUrl", "https://bank.example/certs");
+    makeKey("KEYL12", "Lee", {});
+    plugAndPublish("KEYL12", 0, "Lee", 0, false);
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
+    QPushButton* download = m_window->form()->pushButton_DownCert;
+
+    // Nothing selected: one notice, nothing asked, nothing opened.
+    tree()->clearSelection();
+    EXPECT_EQ(answerBoxes([&] { download->click(); }, "pushButton_OK").size(), 1);
+    EXPECT_TRUE(recorder.urls.isEmpty());
+
+    tree()->topLevelItem(0)->setSelected(true);
+    EXPECT_EQ(answerBoxes([&] { download->click(); }, "pushButton_Cancel").size(), 1);
+    EXPECT_TRUE(recorder.urls.isEmpty());
+    EXPECT_EQ(answerBoxes([&] { download->click(); }, "pushButton_OK").size(), 1);
+    ASSERT_EQ(recorder.urls.size(), 1);
+    EXPECT_EQ(recorder.urls.first(), QUrl("https://bank.example/certs"));
 }
 
 TEST_F(ManagerTest, TextsComeFromTheChosenLanguageFile)
