@@ -10,6 +10,7 @@
 
 #include "TestRoot.h"
 #include "TranslatedFormat.h"
+#include "ZTUIExtend_fundef.h"
 #include "ZTZUdeVovavadErudsUtils.h"
 #include "global_def_var.h"
 
@@ -125,4 +126,42 @@ TEST(TranslatedFormat, LongResultsAreCutNotOverflowed)
     const QString longText = QString(2000, 'x') + "%s";
     const QString out = formatTranslated(longText, "s", "tail");
     EXPECT_EQ(out.size(), 1023);
+}
+
+namespace {
+
+std::string g_seenText, g_seenTitle;
+uint32_t g_seenFlags = 0;
+
+uint32_t recordingMessageBox(const char* text, const char* title, uint32_t flags, uint32_t)
+{
+    g_seenText = text;
+    g_seenTitle = title;
+    g_seenFlags = flags;
+    return 2;
+}
+
+}  // namespace
+
+TEST(DisplayMsg, PassesKeysToTheLibraryCutToItsBuffersOnACharacterBoundary)
+{
+    PFN_ZTUIEx_MessageBox saved = fn_ZTUIEx_MessageBox;
+    fn_ZTUIEx_MessageBox = recordingMessageBox;
+    QString text = QStringLiteral("Refresh_Success");
+    QString title = QStringLiteral("MessageBox_Title_Notice");
+    EXPECT_EQ(DisplayMsg(&text, &title, 64, 0), 2);
+    EXPECT_EQ(g_seenText, "Refresh_Success");
+    EXPECT_EQ(g_seenTitle, "MessageBox_Title_Notice");
+    EXPECT_EQ(g_seenFlags, 64u);
+
+    // 300 three-byte characters: 86 of them fit in 259 bytes.
+    QString longText(300, QChar(0x4E2D));
+    EXPECT_EQ(DisplayMsg(&longText, &title, 0, 0), 2);
+    EXPECT_EQ(g_seenText.size(), 258u);
+    EXPECT_EQ(QString::fromUtf8(g_seenText.c_str()), QString(86, QChar(0x4E2D)));
+
+    // Without the library nothing is confirmed.
+    fn_ZTUIEx_MessageBox = nullptr;
+    EXPECT_EQ(DisplayMsg(&text, &title, 49, 0), 0);
+    fn_ZTUIEx_MessageBox = saved;
 }
