@@ -98,6 +98,13 @@ void UKeyMainWindow::slot_clickedInitToken()
     getDeviceHandleByName(&handle, name);
     const uint32_t ret = fn_ZTUIEx_InitTokenWithDefConfig(handle, 0);
     ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "call fn_ZTUIEx_InitToken dwRet=%x", ret);
+    // The memory store still holds the erased certificates; the next pass
+    // only adds what it reads.
+    uint64_t slot = 0;
+    uint64_t slotLength = sizeof(slot);
+    if (ret == 0 && ZTToken_ClearMemInfo &&
+        ZTToken_GetDeviceAttr(handle, ZTTOKEN_DEVATTR_SLOT, &slot, &slotLength) == 0)
+        ZTToken_ClearMemInfo(slot, ZTTOKEN_MEMINFO_CERTS);
     // Close before the prompt: it opens the key again by name.
     if (handle)
         ZTToken_CloseDevice(handle);

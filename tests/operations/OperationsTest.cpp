@@ -1,0 +1,62 @@
+// The registry layout names a field "slots": it must be seen before Qt's keyword.
+#include "Pkcs11SlotManager.h"
+
+#include "OperationsTest.h"
+
+#include <QTreeWidget>
+
+#include "OperationMessages.h"
+#include "Pin.h"
+#include "Store.h"
+#include "TestRoot.h"
+
+vtoken::KeyRecord OperationsTest::key(const std::string& serial) const
+{
+    vtoken::KeyRecord record;
+    EXPECT_EQ(vtoken::Store(m_store).load(serial, &record), vtoken::Status::Ok);
+    return record;
+}
+
+std::string OperationsTest::recordBytes(const std::string& serial) const
+{
+    return readFile(vtoken::Store(m_store).recordPath(serial));
+}
+
+bool OperationsTest::pinIs(const std::string& serial, const std::string& pin) const
+{
+    return vtoken::pinMatches(key(serial).userPin, pin);
+}
+
+void OperationsTest::startWith(const std::vector<std::pair<std::string, std::string>>& keys,
+                               const std::vector<int>& certsPerKey)
+{
+    for (size_t i = 0; i < keys.size(); ++i)
+        plugAndPublish(keys[i].first, static_cast<int>(i), keys[i].second);
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] {
+        if (tree()->topLevelItemCount() != static_cast<int>(keys.size()))
+            return false;
+        for (size_t i = 0; i < certsPerKey.size(); ++i)
+            if (tree()->topLevelItem(static_cast<int>(i))->childCount() != certsPerKey[i])
+                return false;
+        return true;
+    }));
+}
+
+void OperationsTest::select(int index)
+{
+    tree()->setCurrentItem(tree()->topLevelItem(index));
+}
+
+void OperationsTest::click(QPushButton* button)
+{
+    // A hidden or disabled button would make the test pass on nothing.
+    ASSERT_FALSE(button->isHidden()) << button->objectName().toStdString();
+    ASSERT_TRUE(button->isEnabled()) << button->objectName().toStdString();
+    button->click();
+}
+
+std::string OperationsTest::text(const char* key)
+{
+    return localizedText(key).toStdString();
+}

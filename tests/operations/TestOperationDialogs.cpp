@@ -1,0 +1,205 @@
+// Options, system check and about dialogs, and the command runner under the
+// system check.
+#include "Pkcs11SlotManager.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QTableWidget>
+#include <filesystem>
+#include <fstream>
+
+#include "CommandOutput.h"
+#include "DialogSystemCheck.h"
+#include "OperationsTest.h"
+#include "TestRoot.h"
+#include "ZUdeVovavadErudsDlg.h"
+#include "ui_ZUdeVovavadErudsDlg.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Replaces PATH for the life of the object.
+class PathOverride
+{
+public:
+    explicit PathOverride(const std::string& path) : m_saved(qgetenv("PATH")) { qputenv("PATH", path.c_str()); }
+    ~PathOverride() { qputenv("PATH", m_saved); }
+
+private:
+    QByteArray m_saved;
+};
+
+void writeScript(const std::string& path, const std::string& body)
+{
+    std::ofstream(path) << "#!/bin/sh\n" << body << "\n";
+    fs::permissions(path, fs::perms::owner_all);
+}
+
+std::vector<std::pair<std::string, std::string>> rowsOf(QTableWidget* table)
+{
+    std::vector<std::pair<std::string, std::string>> rows;
+    for (int r = 0; r < table->rowCount(); ++r)
+        rows.emplace_back(table->item(r, 0)->text().toStdString(), table->item(r, 1)->text().toStdString());
+    return rows;
+}
+
+}  // namespace
+
+TEST(CommandOutputTest, MissingFailingOrHangingCommandsAreUnavailable)
+{
+    const CommandOutput ok = runCommand("/bin/sh", {"-c", "printf 'a b\\n'"}, 5000);
+    EXPECT_TRUE(ok.available);
+    EXPECT_EQ(ok.output, QByteArray("a b\n"));
+
+    EXPECT_FALSE(runCommand("/nonexistent/zvit-no-such-program", {}, 5000).available);
+    EXPECT_FALSE(runCommand("/bin/sh", {"-c", "echo partial; exit 3"}, 5000).available);
+    // No shell: the argument reaches the program as it is.
+    const CommandOutput literal = runCommand("/bin/echo", {"$HOME;", "|", "x"}, 5000);
+    EXPECT_EQ(literal.output, QByteArray("$HOME; | x\n"));
+
+    const CommandOutput hung = runCommand("/bin/sleep", {"30"}, 200);
+    EXPECT_FALSE(hung.available);
+}
+
+TEST_F(OperationsTest, OptionsSettingIsWrittenOnOkOnlyAndSurvivesARestart)
+{
+    ASSERT_TRUE(startWindow());
+    const std::string config = m_root->configPath();
+    {
+        ModalScript script;
+        script.then("Dialog_System_Options", [](QWidget* d) {
+            QCheckBox* box = d->findChild<QCheckBox*>("checkBox_openWebPageAtStartup");
+            ASSERT_NE(box, nullptr);
+            // The fixture configured 0.
+            EXPECT_FALSE(box->isChecked());
+            box->setChecked(true);
+            d->findChild<QPushButton*>("pushButton_ok")->click();
+        });
+        click(m_window->form()->pushButton_SystemSetting);
+    }
+    const std::string written = readFile(config);
+    EXPECT_NE(written.find("OpenWebPageAtStartup=1"), std::string::npos) << written;
+    EXPECT_EQ(written.find("OpenWebPageAtStartup=0"), std::string::npos) << written;
+
+    stopWindow();
+    ASSERT_TRUE(startWindow());
+    {
+        ModalScript script;
+        script.then("Dialog_System_Options", [](QWidget* d) {
+            QCheckBox* box = d->findChild<QCheckBox*>("checkBox_openWebPageAtStartup");
+            EXPECT_TRUE(box->isChecked());
+            box->setChecked(false);
+            d->findChild<QPushButton*>("pushButton_cancel")->click();
+        });
+        click(m_window->form()->pushButton_SystemSetting);
+    }
+    EXPECT_EQ(readFile(config), written);
+}
+
+TEST_F(OperationsTest, AboutShowsTheConfiguredVersionOrTheDefault)
+{
+    setConfig("ZTTokenInfo", "ProductVersion", "2.5.1");
+    setConfig("ZTTokenInfo", "Copyright", "(C) 2026 Zenvit");
+    ASSERT_TRUE(startWindow());
+    auto shown = [&] {
+        std::vector<std::string> labels;
+        ModalScript script;
+        script.then("Dialog_About", [&](QWidget* d) {
+            for (const char* name : {"label_ProductName", "label_ProductVersion", "label_Copyrights"})
+                labels.push_back(d->findChild<QLabel*>(name)->text().toStdString());
+            EXPECT_FALSE(d->findChild<QLabel*>("label_LogoJPG")->pixmap(Qt::ReturnByValue).isNull());
+            static_cast<QDialog*>(d)->accept();
+        });
+        m_window->slot_showAboutDialog();
+        return labels;
+    };
+    EXPECT_EQ(shown(), (std::vector<std::string>{text("Product_Name"), "Version 2.5.1", "(C) 2026 Zenvit"}));
+
+    stopWindow();
+    std::string config = readFile(m_root->configPath());
+    const size_t at = config.find("ProductVersion=2.5.1\n");
+    ASSERT_NE(at, std::string::npos);
+    config.erase(at, strlen("ProductVersion=2.5.1\n"));
+    std::ofstream(m_root->configPath(), std::ios::trunc) << config;
+    ASSERT_TRUE(startWindow());
+    EXPECT_EQ(shown()[1], "Version 1.0");
+}
+
+class SystemCheckTest : public OperationsTest
+{
+protected:
+    void SetUp() override
+    {
+        OperationsTest::SetUp();
+        m_bin = m_root->tempDir() + "/bin";
+        fs::create_directories(m_bin);
+    }
+    std::string m_bin;
+};
+
+TEST_F(SystemCheckTest, RowsShowTheDaemonTheBrowserAndEveryPluggedKeyEvenAfterAGap)
+{
+    writeScript(m_bin + "/ps", "echo 'UID PID CMD'; echo 'root 42 /opt/x/tarndaemon -d'");
+    writeScript(m_bin + "/xdg-settings", "[ \"$1 $2\" = 'get default-web-browser' ] && echo 'web.desktop'");
+    makeKey("KEYA01", "Ann", {});
+    makeKey("KEYB02", "Ben", {});
+    vkey(m_store, {"retries", "KEYB02", "7"});
+    // Slot 0 stays empty: the key in slot 1 must still be listed.
+    vkey(m_store, {"plug", "KEYA01"});
+    plugAndPublish("KEYB02", 1, "Ben");
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
+    PathOverride path(m_bin);
+    ModalScript script;
+    script.then("Dialog_System_Options",
+                [](QWidget* d) { d->findChild<QPushButton*>("pushButton_systemCheck")->click(); })
+        .then("Dialog_System_Check",
+              [&](QWidget* d) {
+                  const auto rows = rowsOf(d->findChild<QTableWidget*>("tableWidget"));
+                  ASSERT_EQ(rows.size(), 5u);
+                  EXPECT_EQ(rows[0].first, "Operating system");
+                  EXPECT_EQ(rows[2], std::make_pair(std::string("Key monitor service"), std::string("Running")));
+                  EXPECT_EQ(rows[3], std::make_pair(std::string("KEYB02"), std::string("PIN attempts left: 7")));
+                  EXPECT_EQ(rows[4], std::make_pair(std::string("Default web browser"), std::string("web.desktop")));
+                  d->findChild<QPushButton*>("pushButton_ok")->click();
+              })
+        .then("Dialog_System_Options", [](QWidget* d) { d->findChild<QPushButton*>("pushButton_cancel")->click(); });
+    click(m_window->form()->pushButton_SystemSetting);
+    EXPECT_TRUE(script.finished());
+}
+
+TEST_F(SystemCheckTest, MissingOrHangingCommandsShowUnavailableWithoutHolding)
+{
+    ASSERT_TRUE(startWindow());
+    ASSERT_TRUE(waitUntil([&] { return statusText() == "No key found. Please plug in your key."; }));
+    {
+        PathOverride path(m_bin);  // neither command exists here
+        Dialog_System_Check check(nullptr);
+        const auto rows = rowsOf(check.findChild<QTableWidget*>("tableWidget"));
+        ASSERT_EQ(rows.size(), 4u);
+        EXPECT_EQ(rows[2].second, "Unavailable");
+        EXPECT_EQ(rows[3].second, "Unavailable");
+    }
+    writeScript(m_bin + "/ps", "exec /bin/sleep 30");
+    writeScript(m_bin + "/xdg-settings", "exec /bin/sleep 30");
+    {
+        PathOverride path(m_bin);
+        const int saved = Dialog_System_Check::s_commandTimeoutMs;
+        Dialog_System_Check::s_commandTimeoutMs = 300;
+        Dialog_System_Check check(nullptr);
+        Dialog_System_Check::s_commandTimeoutMs = saved;
+        const auto rows = rowsOf(check.findChild<QTableWidget*>("tableWidget"));
+        ASSERT_EQ(rows.size(), 4u);
+        EXPECT_EQ(rows[2].second, "Unavailable");
+        EXPECT_EQ(rows[3].second, "Unavailable");
+    }
+    // A process list without the daemon.
+    writeScript(m_bin + "/ps", "echo 'root 1 /sbin/init'");
+    {
+        PathOverride path(m_bin);
+        Dialog_System_Check check(nullptr);
+        EXPECT_EQ(rowsOf(check.findChild<QTableWidget*>("tableWidget"))[2].second, "Not running");
+    }
+}
