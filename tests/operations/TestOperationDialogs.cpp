@@ -6,11 +6,14 @@
 #include <QDir>
 #include <QLabel>
 #include <QTableWidget>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
 #include "CommandOutput.h"
 #include "DialogSystemCheck.h"
+#include "DialogSystemOptions.h"
+#include "global_def_var.h"
 #include "OperationsTest.h"
 #include "TestRoot.h"
 #include "ZUdeVovavadErudsDlg.h"
@@ -202,4 +205,42 @@ TEST_F(SystemCheckTest, MissingOrHangingCommandsShowUnavailableWithoutHolding)
         Dialog_System_Check check(nullptr);
         EXPECT_EQ(rowsOf(check.findChild<QTableWidget*>("tableWidget"))[2].second, "Not running");
     }
+}
+
+TEST_F(SystemCheckTest, APulledKeyLeavesTheTable)
+{
+    writeScript(m_bin + "/ps", "echo 'root 1 /sbin/init'");
+    makeKey("KEYP01", "Pat", {});
+    makeKey("KEYQ02", "Quin", {});
+    startWith({{"KEYP01", "Pat"}, {"KEYQ02", "Quin"}}, {0, 0});
+    unplugAndUnpublish("KEYQ02", 1);
+    ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
+    PathOverride path(m_bin);
+    Dialog_System_Check check(nullptr);
+    const auto rows = rowsOf(check.findChild<QTableWidget*>("tableWidget"));
+    ASSERT_EQ(rows.size(), 5u);
+    EXPECT_EQ(rows[3], std::make_pair(std::string("KEYP01"), std::string("PIN attempts left: 10")));
+}
+
+TEST_F(OperationsTest, AnOptionThatCannotBeSavedIsSaidAndTheDialogStaysOpen)
+{
+    ASSERT_TRUE(startWindow());
+    // A configuration path the utility library cannot write.
+    char saved[ZT_PATH_LEN];
+    memcpy(saved, g_szConfigFilePath, sizeof(saved));
+    const std::string folder = m_root->tempDir() + "/not-a-file";
+    fs::create_directories(folder);
+    snprintf(g_szConfigFilePath, sizeof(g_szConfigFilePath), "%s", folder.c_str());
+    {
+        Dialog_System_Options options(m_window.get());
+        options.show();
+        ModalScript script;
+        script.then("ZTUIExMessageBox", pressOk);
+        options.findChild<QPushButton*>("pushButton_ok")->click();
+        ASSERT_EQ(script.seen().size(), 1u);
+        EXPECT_EQ(script.seen()[0].text, text("Options_Save_Failed"));
+        EXPECT_TRUE(options.isVisible());
+        EXPECT_NE(options.result(), QDialog::Accepted);
+    }
+    memcpy(g_szConfigFilePath, saved, sizeof(saved));
 }
