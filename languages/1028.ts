@@ -296,10 +296,6 @@
         <source>Status_Unavailable</source>
         <translation>無法取得</translation>
     </message>
-    <message>
-        <source>DefaultWebBrowser</source>
-        <translation>預設瀏覽器</translation>
-    </message>
 </context>
 <context>
     <name>Dialog_About</name>

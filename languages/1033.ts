@@ -296,10 +296,6 @@
         <source>Status_Unavailable</source>
         <translation>Unavailable</translation>
     </message>
-    <message>
-        <source>DefaultWebBrowser</source>
-        <translation>Default web browser</translation>
-    </message>
 </context>
 <context>
     <name>Dialog_About</name>

@@ -296,10 +296,6 @@
         <source>Status_Unavailable</source>
         <translation>无法获取</translation>
     </message>
-    <message>
-        <source>DefaultWebBrowser</source>
-        <translation>默认浏览器</translation>
-    </message>
 </context>
 <context>
     <name>Dialog_About</name>

@@ -101,10 +101,6 @@ Dialog_System_Check::Dialog_System_Check(QWidget* parent) : QDialog(parent), ui(
         addRow(QString::fromLatin1(key.serial), value);
     }
 
-    const CommandOutput browser = runCommand("xdg-settings", {"get", "default-web-browser"}, s_commandTimeoutMs);
-    const QString browserName = QString::fromUtf8(browser.output).trimmed();
-    addRow(text("DefaultWebBrowser"),
-           browser.available && !browserName.isEmpty() ? browserName : text("Status_Unavailable"));
 }
 
 Dialog_System_Check::~Dialog_System_Check()
