@@ -5,11 +5,12 @@ ZTSOFTALG_EXPORT uint32_t ZTSM3Digest(const uint8_t* data, size_t length, uint8_
 {
     if ((!data && length > 0) || !digest)
         return ZTSOFTALG_ERR_INVALID_ARG;
-    Sm3 sm3;
+    ZvitSm3Context ctx;
+    zvitSm3Starts(&ctx);
     if (length > 0)
-        sm3.update(data, length);
-    sm3.finish(digest);
+        zvitSm3Update(&ctx, data, length);
+    zvitSm3Finish(&ctx, digest);
     return ZTSOFTALG_OK;
 }
 ZTSOFTALG_CHECK_SIGNATURE(ZTSM3Digest);
-static_assert(Sm3::kDigestSize == ZTSOFTALG_SM3_DIGEST_LEN, "digest size");
+static_assert(kSm3DigestLen == ZTSOFTALG_SM3_DIGEST_LEN, "digest size");
