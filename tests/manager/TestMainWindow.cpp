@@ -116,11 +116,11 @@ TEST_F(ManagerTest, TreeShowsEachKeyWithItsCertificatesInStoreOrder)
     EXPECT_TRUE(hasIcon(alice->child(2), ":/Image/Res/SM2Cert.png"));
     EXPECT_TRUE(hasIcon(alice->child(3), ":/Image/Res/cert.png"));
     EXPECT_EQ(tree()->topLevelItem(1)->childCount(), 0);
-    EXPECT_TRUE(m_window->form()->pushButton_ChangePin->isEnabled());
 
     // The pass selects the first key and reports its PIN state.
     ASSERT_TRUE(waitUntil([&] { return statusText() == "Key KEYA01 found; PIN attempts left: 10"; }))
         << statusText().toStdString();
+    EXPECT_TRUE(m_window->form()->pushButton_ChangePin->isEnabled());
 
     // A key without certificates says so, and becomes the busy one.
     QTreeWidgetItem* bob = tree()->topLevelItem(1);
@@ -311,6 +311,7 @@ TEST_F(ManagerTest, CertificateDownloadAsksFirstAndOpensOnlyWhenConfirmed)
     ASSERT_TRUE(startWindow());
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
     QPushButton* download = m_window->form()->pushButton_DownCert;
+    ASSERT_TRUE(waitUntil([&] { return download->isEnabled(); }));
 
     // Nothing selected: one notice, nothing asked, nothing opened.
     tree()->clearSelection();
