@@ -163,7 +163,7 @@ TEST_F(ManagerTest, KeysPublishedAndRemovedWhileRunningAppearAndVanish)
     unplugAndUnpublish("KEYD04", 1);
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 0; }));
     ASSERT_TRUE(waitUntil([&] { return statusText() == "No key found. Please plug in your key."; }));
-    EXPECT_FALSE(m_window->form()->pushButton_ChangePin->isEnabled());
+    EXPECT_TRUE(waitUntil([&] { return !m_window->form()->pushButton_ChangePin->isEnabled(); }));
 }
 
 TEST_F(ManagerTest, WebBankPageOpensOnceAtTheFirstPassThatFindsAKey)
