@@ -137,8 +137,12 @@ void runUpdatePass(UKeyMainWindow* window, const uint64_t* position)
     memset(g_szLabelUtf16New, 0, sizeof(g_szLabelUtf16New));
     int deviceCount = 0;
     int slotNeedSetPin = -1;
+    // Tree position of each slot's node: empty slots leave no node, so a
+    // slot number is not a position in the tree.
+    int positionOfSlot[ZT_SLOT_COUNT] = {0};
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "threadUpdateUI()->for() start-------->");
     for (int slot = 0; slot < ZT_SLOT_COUNT; ++slot) {
+        positionOfSlot[slot] = deviceCount;
         if (passSlot(window, slot, &slotNeedSetPin))
             ++deviceCount;
     }
@@ -166,7 +170,7 @@ void runUpdatePass(UKeyMainWindow* window, const uint64_t* position)
     if (slotNeedSetPin < 0) {
         window->sendSignal_selectSpecifiedNode(0);
     } else {
-        window->sendSignal_selectSpecifiedNode(slotNeedSetPin);
+        window->sendSignal_selectSpecifiedNode(positionOfSlot[slotNeedSetPin]);
         if (slotNeedSetPin != g_i_slotNeedSetPin) {
             g_i_slotNeedSetPin = slotNeedSetPin;
             window->sendSignal_setPinBySlotID(slotNeedSetPin);

@@ -250,6 +250,24 @@ TEST_F(ManagerTest, ForcedPinChangeIsRequestedOncePerInsertion)
     EXPECT_EQ(requests.last(), 1);
 }
 
+TEST_F(ManagerTest, TheKeyAskedForANewPinIsTheSelectedOneWhateverItsSlot)
+{
+    setConfig("ZTTokenInfo", "ForcedModifyPIN", "1");
+    makeKey("KEYM13", "Mo", {});
+    makeKey("KEYN14", "Ned", {});
+    vkey(m_store, {"plug", "KEYM13"});
+    // Slot 0 stays empty in the registry: the flagged key's node is the first.
+    plugAndPublish("KEYN14", 1, "Ned", 0x00080000);
+    QList<int> requests;
+    ASSERT_TRUE(startWindow([&](UKeyMainWindow* window) {
+        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, window, [&](int slot) { requests << slot; });
+    }));
+    ASSERT_TRUE(waitUntil([&] { return requests.size() == 1; }));
+    EXPECT_EQ(requests.first(), 1);
+    ASSERT_EQ(topLevelTexts(), std::vector<std::string>{"Ned(KEYN14)"});
+    EXPECT_EQ(tree()->currentItem(), tree()->topLevelItem(0));
+}
+
 TEST_F(ManagerTest, NoForcedPinChangeUnlessConfiguredExactlyOne)
 {
     setConfig("ZTTokenInfo", "ForcedModifyPIN", "2");
