@@ -1,4 +1,3 @@
-// The registry layout names a field "slots": it must be seen before Qt's keyword.
 #include "Pkcs11SlotManager.h"
 
 #include "CertReader.h"
@@ -31,13 +30,13 @@ uint64_t attributeValue(const unsigned char* buffer)
 
 // Reads one certificate of the container into the store and records its
 // container type; false ends the walk.
-bool readAndRecord(void* device, uint64_t index, unsigned char type, const char* spec)
+bool readAndRecord(void* device, uint64_t index, unsigned char type, const char* which)
 {
     unsigned char cert[ZTTOKEN_MAX_CERT_LEN] = {0};
     uint64_t length = sizeof(cert);
     DWORD ret = ZTToken_ReadCert(device, index, cert, &length);
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "readCertAndWriteItToMemory->ZTToken_ReadCert(). %s dwRet=%x dwCertLen=%d",
-                    spec, ret, static_cast<int>(length));
+                    which, ret, static_cast<int>(length));
     if (ret != 0)
         return false;
     if (length > sizeof(cert))

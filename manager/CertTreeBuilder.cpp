@@ -1,5 +1,4 @@
 // Certificate nodes of one device node, read back from the memory store.
-// The registry layout names a field "slots": it must be seen before Qt's keyword.
 #include "Pkcs11SlotManager.h"
 
 #include <QIcon>

@@ -1,4 +1,3 @@
-// The registry layout names a field "slots": it must be seen before Qt's keyword.
 #include "Pkcs11SlotManager.h"
 
 #include "DialogSystemCheck.h"

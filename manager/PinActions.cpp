@@ -1,6 +1,5 @@
 // Sign test, format, set-PIN prompt, options and about: entry points of the
 // main window.
-// The registry layout names a field "slots": it must be seen before Qt's keyword.
 #include "Pkcs11SlotManager.h"
 
 #include <QTreeWidget>

@@ -61,18 +61,6 @@ bool PageClient::isOpen() const
     return m_socket.state() == QAbstractSocket::ConnectedState;
 }
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::usleep(500);
-    }
-    return true;
-}
 
 quint16 freePortRange(int count)
 {

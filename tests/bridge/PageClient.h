@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <QWebSocket>
 
+#include "QtWait.h"
+
 class PageClient
 {
 public:
@@ -28,7 +30,5 @@ private:
     QStringList m_replies;
 };
 
-// Runs the event loop until done() is true or the time is over.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs);
 // First port of ten consecutive ports free on 127.0.0.1 and ::1.
 quint16 freePortRange(int count = 10);

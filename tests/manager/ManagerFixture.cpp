@@ -1,4 +1,3 @@
-// The registry layout names a field "slots": it must be seen before Qt's keyword.
 #include "Pkcs11SlotManager.h"
 
 #include "ManagerFixture.h"
@@ -35,18 +34,6 @@ void vkey(const std::string& store, const std::vector<std::string>& args)
     ASSERT_EQ(rc, 0) << "tarnvkey " << args[0] << ": " << output;
 }
 
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
 
 std::string certFixture(const std::string& name)
 {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "QtWait.h"
 #include "TestRoot.h"
 
 class UKeyMainWindow;
@@ -18,8 +19,6 @@ class QTreeWidgetItem;
 
 // Runs tarnvkey on the fixture's store; fails the test on a non-zero exit.
 void vkey(const std::string& store, const std::vector<std::string>& args);
-// Processes events until done() or the time-out; true when done() held.
-bool waitUntil(const std::function<bool()>& done, int timeoutMs = 15000);
 std::string certFixture(const std::string& name);
 
 class ManagerTest : public ::testing::Test

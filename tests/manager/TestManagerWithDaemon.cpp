@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "QtWait.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
@@ -24,19 +26,6 @@
 #include "ui_ZUdeVovavadErudsDlg.h"
 
 namespace {
-
-bool waitUntil(const std::function<bool()>& done, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(10);
-    }
-    return true;
-}
 
 int tool(DaemonHarness& h, const std::vector<std::string>& args)
 {
