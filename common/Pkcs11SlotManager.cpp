@@ -174,6 +174,25 @@ DWORD SlotManagerFinalize()
     return 0;
 }
 
+namespace {
+
+// The fields a publication and a removal both write: id, name, the handle's
+// low 32 bits, token information and versions 1.0.
+void writeKeyFields(ZTSlotRecord& rec, int slot, const char* deviceName, const unsigned char* tokenInfo,
+                    void* handle)
+{
+    rec.slotId = static_cast<uint64_t>(slot);
+    storeDeviceName(rec, deviceName);
+    rec.deviceHandle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
+    memcpy(rec.tokenInfo, tokenInfo, sizeof(rec.tokenInfo));
+    rec.hardwareMajor = 1;
+    rec.hardwareMinor = 0;
+    rec.firmwareMajor = 1;
+    rec.firmwareMinor = 0;
+}
+
+}  // namespace
+
 DWORD SlotManagerAddSlotInfo(int slot, const char* deviceName, const unsigned char* tokenInfo, void* handle,
                              const unsigned char* label)
 {
@@ -186,18 +205,11 @@ DWORD SlotManagerAddSlotInfo(int slot, const char* deviceName, const unsigned ch
     if (lock.code)
         return lock.code;
     ZTSlotRecord& rec = reg->slotRecords[slot];
-    rec.slotId = static_cast<uint64_t>(slot);
+    writeKeyFields(rec, slot, deviceName, tokenInfo, handle);
     rec.present = 1;
-    storeDeviceName(rec, deviceName);
-    rec.deviceHandle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
-    memcpy(rec.tokenInfo, tokenInfo, sizeof(rec.tokenInfo));
     memcpy(rec.label, label, sizeof(rec.label));
     writeSlotTexts(rec);
     rec.flags = ZT_SLOT_FLAGS_PRESENT;
-    rec.hardwareMajor = 1;
-    rec.hardwareMinor = 0;
-    rec.firmwareMajor = 1;
-    rec.firmwareMinor = 0;
     // Grows even when the slot was already present (the PKCS#11 library
     // reads it so); it stops at 255 instead of wrapping to 0.
     if (reg->slotCount < 255)
@@ -216,19 +228,12 @@ DWORD SlotManagerRemoveSlotInfo(int slot, const char* deviceName, const unsigned
     if (lock.code)
         return lock.code;
     ZTSlotRecord& rec = reg->slotRecords[slot];
-    rec.slotId = static_cast<uint64_t>(slot);
+    writeKeyFields(rec, slot, deviceName, tokenInfo, handle);
     rec.present = 0;
-    storeDeviceName(rec, deviceName);
-    rec.deviceHandle = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(handle));
-    memcpy(rec.tokenInfo, tokenInfo, sizeof(rec.tokenInfo));
     memset(rec.slotDescription, 0, sizeof(rec.slotDescription));
     memset(rec.manufacturerID, 0, sizeof(rec.manufacturerID));
     writeSlotTexts(rec);
     rec.flags = ZT_SLOT_FLAGS_EMPTY;
-    rec.hardwareMajor = 1;
-    rec.hardwareMinor = 0;
-    rec.firmwareMajor = 1;
-    rec.firmwareMinor = 0;
     blankReservedAreas(rec);
     // No wrap from 0 to 255 keys.
     if (reg->slotCount > 0)
