@@ -200,10 +200,10 @@ TEST(DaemonProcess, RestartUnderARunningConsumerPublishesAgain)
     ASSERT_EQ(1u, launches.size());
     EXPECT_TRUE(launches[0].args.empty());
 
+    const ino_t oldRegistry = h.registryInode();
     h.killDaemon(first);
-    h.unmapRegistry();
     const pid_t second = h.startDaemon();
-    ASSERT_TRUE(h.waitRegistry(10000)) << h.daemonOutput(second);
+    ASSERT_TRUE(h.waitRegistryReplaced(oldRegistry, 10000)) << h.daemonOutput(second);
     ASSERT_TRUE(h.waitSlotPresent(slotA, true, kPassMs)) << h.daemonOutput(second);
     expectPublished(h.registry(), slotA, a, "Kept");
     EXPECT_EQ(1, h.registry()->slotCount);

@@ -12,10 +12,7 @@
 #include <QJsonObject>
 #include <QPushButton>
 #include <QTreeWidget>
-#include <fcntl.h>
 #include <memory>
-#include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "ChildProcess.h"
@@ -54,18 +51,6 @@ std::string tool(DaemonHarness& h, const std::vector<std::string>& args, int* st
     if (status)
         *status = rc;
     return output;
-}
-
-// Identity of the registry currently published under the daemon's name.
-ino_t registryInode(DaemonHarness& h)
-{
-    const int fd = shm_open((simplifiedCspName(h.cspName()) + "P11X64").c_str(), O_RDONLY, 0);
-    if (fd < 0)
-        return 0;
-    struct stat st {};
-    const bool ok = fstat(fd, &st) == 0 && st.st_size == ZT_P11_SHM_SIZE;
-    close(fd);
-    return ok ? st.st_ino : 0;
 }
 
 std::string text(const char* key)
@@ -211,15 +196,11 @@ TEST_F(EndToEnd, KeyThroughDaemonManagerBridgeAndFormatThenDaemonRestart)
     // manager follows a restart, this block must expect the key in the
     // running window instead. A killed daemon leaves its registry linked
     // under the same name, so wait until the new one has replaced it.
-    const ino_t oldRegistry = registryInode(h);
+    const ino_t oldRegistry = h.registryInode();
     ASSERT_NE(oldRegistry, 0u);
     h.killDaemon(daemon);
-    h.unmapRegistry();
     daemon = h.startDaemon({"-sys"});
-    ASSERT_TRUE(waitUntil([&] { const ino_t now = registryInode(h); return now != 0 && now != oldRegistry; }, 15000))
-        << h.daemonOutput(daemon);
-    h.unmapRegistry();
-    ASSERT_TRUE(h.waitRegistry(15000)) << h.daemonOutput(daemon);
+    ASSERT_TRUE(h.waitRegistryReplaced(oldRegistry, 15000)) << h.daemonOutput(daemon);
     const int slot = h.plugKey(serial);
     ASSERT_GE(slot, 0);
     ASSERT_TRUE(h.waitSlotPresent(slot, true, 20000)) << h.daemonOutput(daemon);

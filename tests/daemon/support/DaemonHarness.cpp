@@ -305,6 +305,29 @@ bool DaemonHarness::waitRegistry(int timeoutMs)
     return false;
 }
 
+ino_t DaemonHarness::registryInode() const
+{
+    const int fd = shm_open((simplifiedCspName(m_csp) + "P11X64").c_str(), O_RDONLY, 0);
+    if (fd < 0)
+        return 0;
+    struct stat st {};
+    const bool ok = fstat(fd, &st) == 0 && st.st_size == ZT_P11_SHM_SIZE;
+    close(fd);
+    return ok ? st.st_ino : 0;
+}
+
+bool DaemonHarness::waitRegistryReplaced(ino_t old, int timeoutMs)
+{
+    unmapRegistry();
+    for (int waited = 0; waited <= timeoutMs; waited += 5) {
+        const ino_t now = registryInode();
+        if (now != 0 && now != old)
+            return waitRegistry(timeoutMs);
+        sleepMs(5);
+    }
+    return false;
+}
+
 bool DaemonHarness::waitSlotPresent(int slot, bool present, int timeoutMs)
 {
     for (int waited = 0; waited <= timeoutMs; waited += 10) {

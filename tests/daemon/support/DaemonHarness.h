@@ -59,6 +59,12 @@ public:
     // The registry as the daemon published it (null until it exists).
     const ZTSlotRegistry* registry();
     bool waitRegistry(int timeoutMs);
+    // Identity of the registry published under the name now (0 = none). A
+    // killed daemon leaves its registry linked, so a restart is seen only
+    // once the name refers to another segment.
+    ino_t registryInode() const;
+    // Unmaps, waits until the name refers to a registry other than old and maps it.
+    bool waitRegistryReplaced(ino_t old, int timeoutMs);
     bool waitSlotPresent(int slot, bool present, int timeoutMs);
     // Forgets the mapping, for a registry that a new daemon made again.
     void unmapRegistry();
