@@ -1,5 +1,6 @@
 #include "DialogParts.h"
 
+#include <QBoxLayout>
 #include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,8 +9,23 @@
 
 #include "KeyAccess.h"
 #include "UiContext.h"
+#include "UiLanguage.h"
 
 namespace uiex {
+
+QPushButton* addOkCancelButtons(QDialog* dialog, QBoxLayout* layout, const Texts& texts)
+{
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch();
+    QPushButton* ok = makeButton(dialog, "pushButton_OK", texts.ui("Button_OK"));
+    QPushButton* cancel = makeButton(dialog, "pushButton_Cancel", texts.ui("Button_Cancel"));
+    ok->setDefault(true);
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    layout->addLayout(buttons);
+    QObject::connect(cancel, &QPushButton::clicked, dialog, &QDialog::reject);
+    return ok;
+}
 
 void prepareDialog(QDialog* dialog, const char* objectName, const QString& title)
 {

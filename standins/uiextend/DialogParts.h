@@ -3,6 +3,7 @@
 // object name: tests and accessibility tools find them by it.
 #include <QString>
 
+class QBoxLayout;
 class QDialog;
 class QLabel;
 class QLineEdit;
@@ -18,6 +19,9 @@ void prepareDialog(QDialog* dialog, const char* objectName, const QString& title
 QLabel* makeLabel(QWidget* parent, const char* objectName, const QString& text = QString());
 QLineEdit* makePinEdit(QWidget* parent, const char* objectName);
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& text);
+// OK (the default button) and Cancel at the end of layout; Cancel rejects the
+// dialog. Returns OK for the caller to connect.
+QPushButton* addOkCancelButtons(QDialog* dialog, QBoxLayout* layout, const Texts& texts);
 // Error line of a dialog: empty and hidden until there is something to say.
 QLabel* makeMessageLabel(QWidget* parent);
 void showMessage(QLabel* label, const QString& text);

@@ -28,16 +28,8 @@ VerifyPinDialog::VerifyPinDialog(const Texts& texts, const QString& serial, int 
     layout->addWidget(m_attempts);
     m_message = makeMessageLabel(this);
     layout->addWidget(m_message);
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch();
-    QPushButton* ok = makeButton(this, "pushButton_OK", texts.ui("Button_OK"));
-    QPushButton* cancel = makeButton(this, "pushButton_Cancel", texts.ui("Button_Cancel"));
-    ok->setDefault(true);
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    layout->addLayout(buttons);
+    QPushButton* ok = addOkCancelButtons(this, layout, texts);
     connect(ok, &QPushButton::clicked, this, &VerifyPinDialog::onOk);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     m_pin->setFocus();
 }
 
