@@ -204,7 +204,7 @@ TEST(DaemonProcess, RestartUnderARunningConsumerPublishesAgain)
     h.killDaemon(first);
     const pid_t second = h.startDaemon();
     ASSERT_TRUE(h.waitRegistryReplaced(oldRegistry, 10000)) << h.daemonOutput(second);
-    ASSERT_TRUE(h.waitSlotPresent(slotA, true, kPassMs)) << h.daemonOutput(second);
+    ASSERT_TRUE(h.waitSlotPresent(slotA, true, kPassMs + 10000)) << h.daemonOutput(second);
     expectPublished(h.registry(), slotA, a, "Kept");
     EXPECT_EQ(1, h.registry()->slotCount);
 
