@@ -14,6 +14,11 @@ void* g_pSharedMemory = nullptr;
 
 namespace {
 
+// The mapping given up by the last reattach. Readers that took the pointer
+// just before it moved may still be on it, so it is unmapped only at the
+// next reattach or detach.
+void* g_retiredMapping = nullptr;
+
 // Descriptor 0 means "none" to every caller, so a segment opened while stdin
 // is closed is moved to a higher descriptor instead of being lost.
 int avoidDescriptorZero(int fd)
@@ -30,6 +35,31 @@ void closeHandle()
     if (g_handleShm > 0)
         close(g_handleShm);
     g_handleShm = 0;
+}
+
+// Mapping a shorter object would fault (SIGBUS) on the first access past its
+// end; a longer one was not made by us. Either way it is not ours.
+DWORD mapSegment(int fd, void** mapping)
+{
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != ZT_P11_SHM_SIZE) {
+        ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SharedMemory", __LINE__,
+                        "AttachToSharedMemeory() refuses a segment of %ld bytes (expected %d)",
+                        static_cast<long>(st.st_size), ZT_P11_SHM_SIZE);
+        return ZT_ERR_NO_MEMORY;
+    }
+    void* p = mmap(nullptr, ZT_P11_SHM_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+    if (p == MAP_FAILED)
+        return ZT_ERR_NO_MEMORY;
+    *mapping = p;
+    return 0;
+}
+
+void unmapRetired()
+{
+    if (g_retiredMapping)
+        munmap(g_retiredMapping, ZT_P11_SHM_SIZE);
+    g_retiredMapping = nullptr;
 }
 
 }  // namespace
@@ -76,29 +106,60 @@ DWORD AttachToSharedMemeory()
 {
     if (g_handleShm == 0)
         return ZT_ERR_INVALID_ARG;
-    // Mapping a shorter object would fault (SIGBUS) on the first access past
-    // its end; a longer one was not made by us. Either way it is not ours.
-    struct stat st {};
-    if (fstat(g_handleShm, &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != ZT_P11_SHM_SIZE) {
-        ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SharedMemory", __LINE__,
-                        "AttachToSharedMemeory() refuses a segment of %ld bytes (expected %d)",
-                        static_cast<long>(st.st_size), ZT_P11_SHM_SIZE);
-        return ZT_ERR_NO_MEMORY;
-    }
+    void* p = nullptr;
+    DWORD rv = mapSegment(g_handleShm, &p);
+    if (rv != 0)
+        return rv;
     DetachFromSharedMemory();
-    void* p = mmap(nullptr, ZT_P11_SHM_SIZE, PROT_READ | PROT_WRITE, MAP_SHARED, g_handleShm, 0);
-    if (p == MAP_FAILED)
-        return ZT_ERR_NO_MEMORY;
-    g_pSharedMemory = p;
+    __atomic_store_n(&g_pSharedMemory, p, __ATOMIC_RELEASE);
     return 0;
 }
 
 void DetachFromSharedMemory()
 {
-    if (!g_pSharedMemory)
-        return;
-    munmap(g_pSharedMemory, ZT_P11_SHM_SIZE);
-    g_pSharedMemory = nullptr;
+    unmapRetired();
+    void* p = __atomic_exchange_n(&g_pSharedMemory, nullptr, __ATOMIC_ACQ_REL);
+    if (p)
+        munmap(p, ZT_P11_SHM_SIZE);
+}
+
+bool SharedMemoryReplaced()
+{
+    if (g_handleShm <= 0)
+        return false;
+    char name[ZT_PATH_LEN] = {0};
+    if (GetP11ShmName(name) != 0)
+        return false;
+    int fd = shm_open(name, O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    struct stat now {}, ours {};
+    const bool replaced = fstat(fd, &now) == 0 && fstat(g_handleShm, &ours) == 0 &&
+                          (now.st_ino != ours.st_ino || now.st_dev != ours.st_dev);
+    close(fd);
+    return replaced;
+}
+
+DWORD ReattachToSharedMemory()
+{
+    char name[ZT_PATH_LEN] = {0};
+    DWORD rv = GetP11ShmName(name);
+    if (rv != 0)
+        return rv;
+    int fd = avoidDescriptorZero(shm_open(name, O_RDWR | O_CLOEXEC, 0777));
+    if (fd <= 0)
+        return 1;
+    void* p = nullptr;
+    rv = mapSegment(fd, &p);
+    if (rv != 0) {
+        close(fd);
+        return rv;
+    }
+    unmapRetired();
+    g_retiredMapping = __atomic_exchange_n(&g_pSharedMemory, p, __ATOMIC_ACQ_REL);
+    closeHandle();
+    g_handleShm = fd;
+    return 0;
 }
 
 void DestroySharedMemory()

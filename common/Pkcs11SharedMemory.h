@@ -16,6 +16,13 @@ DWORD OpenSharedMemory();
 // size (made by someone else, or truncated) or cannot be mapped.
 DWORD AttachToSharedMemeory();
 void DetachFromSharedMemory();
+// True when the name now refers to another segment than the open one: a
+// restarted daemon made the registry anew. False when the name is gone.
+bool SharedMemoryReplaced();
+// Opens and maps the segment now under the name in place of the current one.
+// The old mapping stays readable until the next reattach or detach, for
+// readers that took the pointer before it moved. Codes as above.
+DWORD ReattachToSharedMemory();
 void DestroySharedMemory();
 
 // Same steps with the name and size given by the caller.

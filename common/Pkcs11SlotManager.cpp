@@ -24,7 +24,7 @@ const size_t kTokenFlagsOffset = offsetof(TokenInfo64, flags);
 
 ZTSlotRegistry* registry()
 {
-    return static_cast<ZTSlotRegistry*>(g_pSharedMemory);
+    return static_cast<ZTSlotRegistry*>(__atomic_load_n(&g_pSharedMemory, __ATOMIC_ACQUIRE));
 }
 
 bool validSlot(int slot)
@@ -527,4 +527,40 @@ void SlotManagerUnRegisterProcess()
     ZTProcEntry& proc = reg->procs[index];
     memset(&proc, 0, sizeof(proc));
     __atomic_store_n(&proc.slotmap, -1, __ATOMIC_RELEASE);
+}
+
+DWORD SlotManagerRejoinRegistry(BOOL16* rejoined)
+{
+    if (!rejoined)
+        return ZT_ERR_INVALID_ARG;
+    *rejoined = FALSE;
+    ZTSlotRegistry* old = registry();
+    if (!old)
+        return ZT_ERR_NO_MEMORY;
+    if (SharedMemoryReplaced()) {
+        const int oldIndex = g_MgrProcIndex;
+        DWORD rv = ReattachToSharedMemory();
+        if (rv != 0)
+            return rv;
+        ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SlotManager", __LINE__,
+                        "SlotManagerRejoinRegistry() follows the registry of a restarted daemon");
+        // A change wait of ours on the old segment would never hear from the
+        // new daemon; a pending value that is no slot ends it with nothing
+        // collected. Only our own entry is touched.
+        if (ownsEntry(old, oldIndex))
+            __atomic_store_n(&old->procs[oldIndex].slotmap, 255, __ATOMIC_RELEASE);
+    }
+    {
+        RegistryLock lock;
+        if (lock.code)
+            return lock.code;
+        // Also catches a registration made before the new daemon had filled
+        // its registry, which the filling wiped.
+        if (ownsEntry(registry(), g_MgrProcIndex))
+            return 0;
+    }
+    if (!SlotManagerRegisterProcess())
+        return ZT_ERR_UNEXPECTED;
+    *rejoined = TRUE;
+    return 0;
 }

@@ -118,3 +118,8 @@ DWORD SlotManagerSetSlotChanged(int kind, int slot);
 DWORD SlotManagerGetSlotChanged(int* kind, int* slot);
 BOOL16 SlotManagerRegisterProcess();
 void SlotManagerUnRegisterProcess();
+// For a long-running consumer: when a restarted daemon has replaced the
+// registry, maps the new one and ends a change wait still on the old; when
+// this process is not (or no longer) registered, registers it. rejoined is
+// TRUE after a registration, when the caller should read all slots again.
+DWORD SlotManagerRejoinRegistry(BOOL16* rejoined);

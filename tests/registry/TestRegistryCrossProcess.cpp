@@ -1,8 +1,11 @@
 // A daemon-side process publishes and marks; consumer processes collect what
 // was marked for them, each exactly once.
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
 
@@ -119,6 +122,99 @@ TEST_F(RegistryTest, DaemonRestartLeavesAttachedConsumersOnTheOldSegment)
     char name[260];
     ASSERT_EQ(SlotManagerGetSlotName(0, name), 0u);
     EXPECT_STREQ(name, "VKEY-NEW");
+}
+
+TEST_F(RegistryTest, RejoiningFollowsARestartedDaemonAndEndsTheOldWait)
+{
+    ASSERT_EQ(peer({"init"}), 0);
+    ASSERT_EQ(OpenSharedMemory(), 0u);
+    ASSERT_EQ(AttachToSharedMemeory(), 0u);
+    ASSERT_EQ(CreateWinProcLock(), 0u);
+    ASSERT_TRUE(SlotManagerRegisterProcess());
+    const ZTSlotRegistry* old = static_cast<const ZTSlotRegistry*>(g_pSharedMemory);
+    const int oldIndex = g_MgrProcIndex;
+    BOOL16 rejoined = TRUE;
+    ASSERT_EQ(SlotManagerRejoinRegistry(&rejoined), 0u);
+    EXPECT_FALSE(rejoined) << "nothing moved yet";
+
+    // A wait of ours is parked on the old segment when the daemon restarts.
+    int kind = -1, slot = -1;
+    std::atomic<bool> waitEnded{false};
+    std::thread waiter([&] {
+        SlotManagerGetSlotChanged(&kind, &slot);
+        waitEnded = true;
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    ASSERT_EQ(peer({"init"}), 0);
+    ASSERT_EQ(peer({"add", "0", "VKEY-NEW", "0x1", "NEW"}), 0);
+
+    ASSERT_EQ(SlotManagerRejoinRegistry(&rejoined), 0u);
+    EXPECT_TRUE(rejoined);
+    for (int i = 0; i < 300 && !waitEnded; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(waitEnded) << "the wait on the old segment was not ended";
+    g_nThreadExit = 1;  // frees a wait that was not ended, for the join
+    waiter.join();
+    g_nThreadExit = 0;
+    EXPECT_EQ(kind, 0);
+    EXPECT_EQ(slot, 255);
+    EXPECT_NE(g_pSharedMemory, old);
+    EXPECT_EQ(old->procs[oldIndex].inUse, 1) << "the old mapping stays readable";
+
+    // The new registry now knows us, as another process sees it, and our
+    // changes and slots come from the new daemon.
+    const std::string fresh = dumpSegment();
+    ASSERT_EQ(fresh.size(), 57472u);
+    EXPECT_EQ(fresh[procAt(g_MgrProcIndex)], 1);
+    EXPECT_EQ(le64(fresh, procAt(g_MgrProcIndex) + 8), static_cast<uint64_t>(getpid()));
+    char name[260];
+    ASSERT_EQ(SlotManagerGetSlotName(0, name), 0u);
+    EXPECT_STREQ(name, "VKEY-NEW");
+    ASSERT_EQ(peer({"mark", "2", "0"}), 0);
+    ASSERT_EQ(SlotManagerGetSlotChanged(&kind, &slot), 0u);
+    EXPECT_EQ(kind, 2);
+    EXPECT_EQ(slot, 0);
+    ASSERT_EQ(SlotManagerRejoinRegistry(&rejoined), 0u);
+    EXPECT_FALSE(rejoined);
+
+    // A daemon that filled its registry after we joined it wiped our entry.
+    static_cast<ZTSlotRegistry*>(g_pSharedMemory)->procs[g_MgrProcIndex].inUse = 0;
+    ASSERT_EQ(SlotManagerRejoinRegistry(&rejoined), 0u);
+    EXPECT_TRUE(rejoined);
+    EXPECT_EQ(dumpSegment()[procAt(g_MgrProcIndex)], 1);
+}
+
+TEST_F(RegistryTest, RejoiningKeepsTheRegistryWhileTheNameIsGoneOrHalfMade)
+{
+    ASSERT_EQ(peer({"init"}), 0);
+    ASSERT_EQ(OpenSharedMemory(), 0u);
+    ASSERT_EQ(AttachToSharedMemeory(), 0u);
+    ASSERT_EQ(CreateWinProcLock(), 0u);
+    ASSERT_TRUE(SlotManagerRegisterProcess());
+    void* const ours = g_pSharedMemory;
+    BOOL16 rejoined = TRUE;
+
+    // A stopped daemon: the name is gone, our registry is all there is.
+    ASSERT_EQ(shm_unlink(shmName().c_str()), 0);
+    EXPECT_EQ(SlotManagerRejoinRegistry(&rejoined), 0u);
+    EXPECT_FALSE(rejoined);
+    EXPECT_EQ(g_pSharedMemory, ours);
+
+    // A new daemon caught between creating and sizing its segment.
+    int fd = shm_open(shmName().c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(SlotManagerRejoinRegistry(&rejoined), 0x10000003u);
+    EXPECT_FALSE(rejoined);
+    EXPECT_EQ(g_pSharedMemory, ours);
+    EXPECT_EQ(static_cast<ZTSlotRegistry*>(ours)->procs[g_MgrProcIndex].inUse, 1);
+
+    // Once it is whole, the next round joins it.
+    ASSERT_EQ(ftruncate(fd, 57472), 0);
+    close(fd);
+    EXPECT_EQ(SlotManagerRejoinRegistry(&rejoined), 0u);
+    EXPECT_TRUE(rejoined);
+    EXPECT_NE(g_pSharedMemory, ours);
+    EXPECT_EQ(dumpSegment()[procAt(g_MgrProcIndex)], 1);
 }
 
 TEST_F(RegistryTest, StopFlagEndsTheWaitWithNothingCollected)
