@@ -23,6 +23,7 @@ namespace {
 bool g_hasOpened = false;
 
 pthread_t g_watchThread;
+pthread_t g_followThread;
 bool g_watchStarted = false;
 // Update threads started and not yet finished; the window outlives them.
 std::atomic<int> g_livePasses{0};
@@ -218,6 +219,34 @@ void* threadWaitForSlotChangedNew(void* raw)
     return nullptr;
 }
 
+// A restarted daemon makes its registry anew under the same name, and the
+// change wait above would go on listening to the old one. Once a second this
+// looks whether the name moved and, if so, joins the new registry and reads
+// every slot again, so the window follows the new daemon without a restart.
+void* threadFollowRegistry(void* raw)
+{
+    UKeyMainWindow* window = static_cast<UKeyMainWindow*>(raw);
+    DWORD lastError = 0;
+    while (g_nThreadExit == 0) {
+        for (int i = 0; i < 10 && g_nThreadExit == 0; ++i)
+            Sleep(100);
+        if (g_nThreadExit != 0)
+            break;
+        BOOL16 rejoined = FALSE;
+        const DWORD ret = SlotManagerRejoinRegistry(&rejoined);
+        // A half-made registry fails for a moment; say so once, not each second.
+        if (ret != 0 && ret != lastError)
+            ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "SlotManagerRejoinRegistry failed, dwRet = 0x%x",
+                            static_cast<unsigned>(ret));
+        lastError = ret;
+        if (rejoined) {
+            ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "registry rejoined, runThreadUpdateUI(INIT)");
+            startUpdateThread(window, 1);
+        }
+    }
+    return nullptr;
+}
+
 bool startWatchThread(UKeyMainWindow* window)
 {
     if (g_watchStarted)
@@ -225,6 +254,11 @@ bool startWatchThread(UKeyMainWindow* window)
     g_nThreadExit = 0;
     if (pthread_create(&g_watchThread, nullptr, threadWaitForSlotChangedNew, window) != 0)
         return false;
+    if (pthread_create(&g_followThread, nullptr, threadFollowRegistry, window) != 0) {
+        g_nThreadExit = 1;
+        pthread_join(g_watchThread, nullptr);
+        return false;
+    }
     g_watchStarted = true;
     return true;
 }
@@ -234,6 +268,7 @@ void joinWatchThread()
     if (!g_watchStarted)
         return;
     pthread_join(g_watchThread, nullptr);
+    pthread_join(g_followThread, nullptr);
     g_watchStarted = false;
 }
 
