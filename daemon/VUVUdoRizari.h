@@ -39,6 +39,9 @@ int takePendingSignal();
 
 // USB hot-plug watch.
 void* threadLinuxKernelDeviceHotplugEvent(void* unused);
+// Starts the watch and waits up to readyTimeoutMs until its callbacks are
+// registered; true when it runs.
+bool startHotplugWatch(int readyTimeoutMs);
 // Wakes the watch so that it sees the exit flag now rather than at libusb's
 // next time-out. Safe to call at any time, from any thread but the watch's.
 void stopHotplugWatch();

@@ -1,6 +1,8 @@
 // USB hot-plug watch: one thread services libusb's events until the exit flag
 // is set and turns every arrival or departure of the supported key into an
 // enumeration pass.
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <libusb.h>
 #include <mutex>
@@ -17,6 +19,17 @@ namespace {
 // stopHotplugWatch (which interrupts it from the main thread).
 std::mutex s_watchMutex;
 bool s_watchRunning = false;
+// Set once the watch has its callbacks registered or has given up.
+bool s_watchSettled = false;
+std::condition_variable s_watchSettledChanged;
+
+void settleWatch(bool running)
+{
+    std::lock_guard<std::mutex> lock(s_watchMutex);
+    s_watchRunning = running;
+    s_watchSettled = true;
+    s_watchSettledChanged.notify_all();
+}
 
 bool isSupportedKey(libusb_device* device)
 {
@@ -66,12 +79,14 @@ void* threadLinuxKernelDeviceHotplugEvent(void*)
     if (rc < 0) {
         printf("failed to initialise libusb: %s\n", libusb_error_name(rc));
         fflush(stdout);
+        settleWatch(false);
         return nullptr;
     }
     if (!libusb_has_capability(LIBUSB_CAP_HAS_HOTPLUG)) {
         printf("Hotplug capabilites are not supported on this platform\n");
         fflush(stdout);
         libusb_exit(nullptr);
+        settleWatch(false);
         return nullptr;
     }
     libusb_hotplug_callback_handle handles[2];
@@ -79,18 +94,17 @@ void* threadLinuxKernelDeviceHotplugEvent(void*)
                                          ZT_USB_VENDOR_ID, ZT_USB_PRODUCT_ID, LIBUSB_HOTPLUG_MATCH_ANY,
                                          hotplug_callback, nullptr, &handles[0]) != LIBUSB_SUCCESS) {
         fprintf(stderr, "Error registering callback 0\n");
+        settleWatch(false);
         return nullptr;
     }
     if (libusb_hotplug_register_callback(nullptr, LIBUSB_HOTPLUG_EVENT_DEVICE_LEFT, LIBUSB_HOTPLUG_NO_FLAGS,
                                          ZT_USB_VENDOR_ID, ZT_USB_PRODUCT_ID, LIBUSB_HOTPLUG_MATCH_ANY,
                                          hotplug_callback_detach, nullptr, &handles[1]) != LIBUSB_SUCCESS) {
         fprintf(stderr, "Error registering callback 1\n");
+        settleWatch(false);
         return nullptr;
     }
-    {
-        std::lock_guard<std::mutex> lock(s_watchMutex);
-        s_watchRunning = true;
-    }
+    settleWatch(true);
     rc = 0;
     while (!g_nThreadExit) {
         rc = libusb_handle_events(nullptr);
@@ -106,6 +120,20 @@ void* threadLinuxKernelDeviceHotplugEvent(void*)
     if (rc >= 0)
         libusb_exit(nullptr);
     return nullptr;
+}
+
+bool startHotplugWatch(int readyTimeoutMs)
+{
+    {
+        std::lock_guard<std::mutex> lock(s_watchMutex);
+        s_watchSettled = false;
+    }
+    pthread_t thread;
+    if (pthread_create(&thread, nullptr, threadLinuxKernelDeviceHotplugEvent, nullptr) != 0)
+        return false;
+    std::unique_lock<std::mutex> lock(s_watchMutex);
+    s_watchSettledChanged.wait_for(lock, std::chrono::milliseconds(readyTimeoutMs), [] { return s_watchSettled; });
+    return s_watchRunning;
 }
 
 void stopHotplugWatch()

@@ -17,6 +17,9 @@ namespace {
 // The table is the token library's business; a count it cannot mean (more
 // records than fit a sane allocation) is refused rather than allocated.
 const uint64_t kMaxEnumInfoCount = 4096;
+// libusb's start takes milliseconds; the bound only keeps a stuck start from
+// holding back the keys already plugged.
+const int kHotplugReadyMs = 5000;
 
 }  // namespace
 
@@ -62,8 +65,12 @@ DWORD InitResource()
     runEnumDevice();
 
     g_pfnDeviceEvent = startEnumDeviceThread;
-    pthread_t hotplug;
-    pthread_create(&hotplug, nullptr, threadLinuxKernelDeviceHotplugEvent, nullptr);
+    // The first pass starts only once arrivals are heard: a key plugged
+    // after that pass has looked but before the callbacks existed would
+    // otherwise stay unpublished until some other key came or went.
+    if (!startHotplugWatch(kHotplugReadyMs))
+        ZTLog::DaemonWriteLog(ZT_LOG_STEP, "VUVUdoRizari", __LINE__,
+                              "hot-plug watch not ready after %d ms; the first pass runs without it", kHotplugReadyMs);
     startEnumDeviceThread(&g_nPostions_init);
     return 0;
 }

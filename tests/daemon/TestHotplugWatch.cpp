@@ -95,6 +95,17 @@ TEST_F(HotplugWatch, SupportedKeyGivesOneAddThenOneDel)
     EXPECT_EQ(2u, waitEvents(2, 0ms).size());
 }
 
+TEST_F(HotplugWatch, AKeyPluggedAsSoonAsTheStartReturnsIsHeard)
+{
+    // The daemon's first pass runs right after this start; a key plugged
+    // then must reach a callback, or it would stay unpublished.
+    ASSERT_TRUE(startHotplugWatch(5000));
+    const int id = m_bus.plug();
+    ASSERT_NE(0, id);
+    EXPECT_EQ(std::vector<uint64_t>({g_nPostions_add}), waitEvents(1));
+    m_bus.unplug(id);
+}
+
 TEST_F(HotplugWatch, ForeignDevicesAndPrepluggedKeysReachNoCallback)
 {
     m_bus.addQuietly();
