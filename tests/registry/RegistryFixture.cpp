@@ -67,6 +67,15 @@ pid_t RegistryTest::spawnPeer(const std::vector<std::string>& args)
     return pid;
 }
 
+void RegistryTest::joinAsManager()
+{
+    ASSERT_EQ(peer({"init"}), 0);
+    ASSERT_EQ(OpenSharedMemory(), 0u);
+    ASSERT_EQ(AttachToSharedMemeory(), 0u);
+    ASSERT_EQ(CreateWinProcLock(), 0u);
+    ASSERT_TRUE(SlotManagerRegisterProcess());
+}
+
 std::string RegistryTest::dumpSegment()
 {
     std::string out = tempFile("dump.bin");

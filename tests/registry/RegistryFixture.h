@@ -24,6 +24,9 @@ protected:
     int peer(const std::vector<std::string>& args);
     // The peer program started in the background.
     pid_t spawnPeer(const std::vector<std::string>& args);
+    // A daemon peer makes the registry; this process joins and registers in
+    // it the way the manager does.
+    void joinAsManager();
     // The segment's bytes as a separate process maps them.
     std::string dumpSegment();
     std::string tempFile(const std::string& name) const { return m_root->tempDir() + "/" + name; }

@@ -79,11 +79,7 @@ TEST_F(RegistryTest, ConsumersCollectExactlyTheirChanges)
 
 TEST_F(RegistryTest, DaemonRestartLeavesAttachedConsumersOnTheOldSegment)
 {
-    ASSERT_EQ(peer({"init"}), 0);
-    ASSERT_EQ(OpenSharedMemory(), 0u);
-    ASSERT_EQ(AttachToSharedMemeory(), 0u);
-    ASSERT_EQ(CreateWinProcLock(), 0u);
-    ASSERT_TRUE(SlotManagerRegisterProcess());
+    ASSERT_NO_FATAL_FAILURE(joinAsManager());
     const int oldIndex = g_MgrProcIndex;
     const std::string readyA = tempFile("a.ready"), outA = tempFile("a.out");
     pid_t a = spawnPeer({"consume", "1", readyA, outA});
@@ -126,11 +122,7 @@ TEST_F(RegistryTest, DaemonRestartLeavesAttachedConsumersOnTheOldSegment)
 
 TEST_F(RegistryTest, RejoiningFollowsARestartedDaemonAndEndsTheOldWait)
 {
-    ASSERT_EQ(peer({"init"}), 0);
-    ASSERT_EQ(OpenSharedMemory(), 0u);
-    ASSERT_EQ(AttachToSharedMemeory(), 0u);
-    ASSERT_EQ(CreateWinProcLock(), 0u);
-    ASSERT_TRUE(SlotManagerRegisterProcess());
+    ASSERT_NO_FATAL_FAILURE(joinAsManager());
     const ZTSlotRegistry* old = static_cast<const ZTSlotRegistry*>(g_pSharedMemory);
     const int oldIndex = g_MgrProcIndex;
     BOOL16 rejoined = TRUE;
@@ -186,11 +178,7 @@ TEST_F(RegistryTest, RejoiningFollowsARestartedDaemonAndEndsTheOldWait)
 
 TEST_F(RegistryTest, RejoiningKeepsTheRegistryWhileTheNameIsGoneOrHalfMade)
 {
-    ASSERT_EQ(peer({"init"}), 0);
-    ASSERT_EQ(OpenSharedMemory(), 0u);
-    ASSERT_EQ(AttachToSharedMemeory(), 0u);
-    ASSERT_EQ(CreateWinProcLock(), 0u);
-    ASSERT_TRUE(SlotManagerRegisterProcess());
+    ASSERT_NO_FATAL_FAILURE(joinAsManager());
     void* const ours = g_pSharedMemory;
     BOOL16 rejoined = TRUE;
 
