@@ -1,6 +1,7 @@
 #include "Pkcs11SharedMemory.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -18,6 +19,14 @@ namespace {
 // just before it moved may still be on it, so it is unmapped only at the
 // next reattach or detach.
 void* g_retiredMapping = nullptr;
+// The name the open segment was found under. A restart is followed under
+// this name only: a CSPName changed since then also names another lock.
+char g_openedName[ZT_PATH_LEN] = {0};
+
+void rememberName(const char* name)
+{
+    snprintf(g_openedName, sizeof(g_openedName), "%s", name);
+}
 
 // Descriptor 0 means "none" to every caller, so a segment opened while stdin
 // is closed is moved to a higher descriptor instead of being lost.
@@ -85,6 +94,7 @@ DWORD CreateSharedMemory()
         return ZT_ERR_NO_MEMORY;
     }
     g_handleShm = fd;
+    rememberName(name);
     return 0;
 }
 
@@ -99,6 +109,7 @@ DWORD OpenSharedMemory()
     if (fd <= 0)
         return 1;
     g_handleShm = fd;
+    rememberName(name);
     return 0;
 }
 
@@ -125,12 +136,9 @@ void DetachFromSharedMemory()
 
 bool SharedMemoryReplaced()
 {
-    if (g_handleShm <= 0)
+    if (g_handleShm <= 0 || !g_openedName[0])
         return false;
-    char name[ZT_PATH_LEN] = {0};
-    if (GetP11ShmName(name) != 0)
-        return false;
-    int fd = shm_open(name, O_RDONLY | O_CLOEXEC, 0);
+    int fd = shm_open(g_openedName, O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         return false;
     struct stat now {}, ours {};
@@ -142,15 +150,13 @@ bool SharedMemoryReplaced()
 
 DWORD ReattachToSharedMemory()
 {
-    char name[ZT_PATH_LEN] = {0};
-    DWORD rv = GetP11ShmName(name);
-    if (rv != 0)
-        return rv;
-    int fd = avoidDescriptorZero(shm_open(name, O_RDWR | O_CLOEXEC, 0777));
+    if (g_handleShm <= 0 || !g_openedName[0])
+        return ZT_ERR_INVALID_ARG;
+    int fd = avoidDescriptorZero(shm_open(g_openedName, O_RDWR | O_CLOEXEC, 0777));
     if (fd <= 0)
         return 1;
     void* p = nullptr;
-    rv = mapSegment(fd, &p);
+    DWORD rv = mapSegment(fd, &p);
     if (rv != 0) {
         close(fd);
         return rv;

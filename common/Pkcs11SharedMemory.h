@@ -16,10 +16,10 @@ DWORD OpenSharedMemory();
 // size (made by someone else, or truncated) or cannot be mapped.
 DWORD AttachToSharedMemeory();
 void DetachFromSharedMemory();
-// True when the name now refers to another segment than the open one: a
-// restarted daemon made the registry anew. False when the name is gone.
+// True when the name the open segment was found under now refers to another
+// segment: a restarted daemon made the registry anew. False when it is gone.
 bool SharedMemoryReplaced();
-// Opens and maps the segment now under the name in place of the current one.
+// Opens and maps the segment now under that name in place of the current one.
 // The old mapping stays readable until the next reattach or detach, for
 // readers that took the pointer before it moved. Codes as above.
 DWORD ReattachToSharedMemory();

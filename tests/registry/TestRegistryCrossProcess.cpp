@@ -201,8 +201,24 @@ TEST_F(RegistryTest, RejoiningKeepsTheRegistryWhileTheNameIsGoneOrHalfMade)
     close(fd);
     EXPECT_EQ(SlotManagerRejoinRegistry(&rejoined), 0u);
     EXPECT_TRUE(rejoined);
-    EXPECT_NE(g_pSharedMemory, ours);
+    void* const joined = g_pSharedMemory;
+    EXPECT_NE(joined, ours);
     EXPECT_EQ(dumpSegment()[procAt(g_MgrProcIndex)], 1);
+
+    // A CSPName changed meanwhile names another registry and another lock:
+    // a daemon that comes up under it is not one to follow.
+    const std::string otherCsp = m_root->cspName() + "Other";
+    setIniValue(m_root->configPath(), "ZTTokenInfo", "CSPName", otherCsp);
+    const std::string otherName = simplifiedCspName(otherCsp) + "P11X64";
+    shm_unlink(otherName.c_str());
+    fd = shm_open(otherName.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 57472), 0);
+    close(fd);
+    EXPECT_EQ(SlotManagerRejoinRegistry(&rejoined), 0u);
+    EXPECT_FALSE(rejoined);
+    EXPECT_EQ(g_pSharedMemory, joined);
+    shm_unlink(otherName.c_str());
 }
 
 TEST_F(RegistryTest, StopFlagEndsTheWaitWithNothingCollected)
