@@ -9,11 +9,13 @@ installed packages that ours depend on, so dpkg's dependency check is real:
 a Depends that no installed Debian package satisfies fails the install."""
 import argparse
 import glob
+import io
 import os
 import re
 import shutil
 import subprocess
 import sys
+import tarfile
 import tempfile
 import unittest
 
@@ -54,6 +56,13 @@ def relation_names(text):
         if name:
             names.append(name)
     return names
+
+
+def control_members(deb):
+    """Name (without "./") and mode of each file in the control archive."""
+    raw = subprocess.run(["dpkg-deb", "--ctrl-tarfile", deb], capture_output=True, check=True).stdout
+    with tarfile.open(fileobj=io.BytesIO(raw)) as tar:
+        return {m.name.lstrip("./"): m.mode & 0o7777 for m in tar.getmembers() if m.isfile()}
 
 
 def deb_files(deb):
@@ -149,6 +158,23 @@ class Packages(unittest.TestCase):
         self.assertNotIn(TOKEN_PKG, product)
         self.assertIn(TOKEN_PKG, relation_names(control(self.debs1[PRODUCT_PKG], "Recommends")))
 
+    def test_control_archives(self):
+        # dpkg runs a script of any mode, but Debian tools that rebuild or
+        # check a package refuse maintainer scripts that are not 0755.
+        synopses = set()
+        for pkg, deb in self.debs1.items():
+            with self.subTest(package=pkg):
+                for name, mode in control_members(deb).items():
+                    want = 0o755 if name in ("preinst", "postinst", "prerm", "postrm") else 0o644
+                    self.assertEqual(oct(want), oct(mode), name)
+                synopsis, *extended = control(deb, "Description").split("\n")
+                synopses.add(synopsis)
+                self.assertTrue(extended, "no extended description")
+                self.assertNotEqual(synopsis, extended[0].strip(), "synopsis repeated")
+                for line in extended:  # two spaces would show the line verbatim
+                    self.assertRegex(line, r"^ \S", "extended description line")
+        self.assertEqual(2, len(synopses), "both packages show the same synopsis")
+
     def test_only_the_autostart_entry_is_a_conffile(self):
         conffiles = run(["dpkg-deb", "-I", self.debs1[PRODUCT_PKG], "conffiles"]).split()
         self.assertEqual([self.s.system_root + "etc/xdg/autostart/tarndaemon.desktop"], conffiles)
@@ -164,8 +190,12 @@ class Packages(unittest.TestCase):
         everything = set(self.expected)
 
         # The product alone: the maker's libraries would come from elsewhere.
-        root.dpkg("-i", self.debs1[PRODUCT_PKG])
+        # It installs, and says that nothing starts without them.
+        done = root.dpkg("-i", self.debs1[PRODUCT_PKG])
         self.assertEqual("ii " + self.v1, root.status(PRODUCT_PKG))
+        self.assertIn("key libraries are not installed", done.stderr)
+        for lib in layout.files_of(self.expected, layout.VIRTUAL_TOKEN) - {s.program("tarnvkey")}:
+            self.assertIn(lib, done.stderr)
         self.assertEqual("", layout.describe_difference(
             root.files(), layout.files_of(self.expected, layout.PRODUCT, layout.USER_CONFIG)))
         with open(conf, "rb") as a, open(default, "rb") as b:
@@ -184,7 +214,8 @@ class Packages(unittest.TestCase):
         with open(autostart, "rb") as f:
             changed_autostart = f.read()
 
-        root.dpkg("-i", self.debs2[PRODUCT_PKG], self.debs2[TOKEN_PKG])
+        done = root.dpkg("-i", self.debs2[PRODUCT_PKG], self.debs2[TOKEN_PKG])
+        self.assertNotIn("key libraries", done.stdout + done.stderr)
         self.assertEqual("ii " + self.v2, root.status(PRODUCT_PKG))
         self.assertEqual("ii " + self.v2, root.status(TOKEN_PKG))
         with open(conf, "rb") as f:
