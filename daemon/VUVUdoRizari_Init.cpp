@@ -37,6 +37,13 @@ DWORD InitResource()
         ZTLog::DaemonWriteLog(ZT_LOG_FAILURE, "VUVUdoRizari", __LINE__, "LoadZTUIExtendLib() Failed!");
         return ZT_ERR_LOAD_LIBRARY;
     }
+    // The token library's certificate store outlives a daemon that was
+    // stopped with keys plugged. The new registry starts with every slot
+    // empty, so must the store: else the next key given such a slot would
+    // show the old key's certificates beside its own. Done before the
+    // registry exists, so no consumer reads the slots in between.
+    for (uint64_t slot = 0; slot < ZT_SLOT_COUNT; ++slot)
+        ZTToken_ClearMemInfo(slot, ZTTOKEN_MEMINFO_CERTS);
     DWORD rc = SlotManagerInitialize();
     if (rc != 0)
         return rc;

@@ -13,7 +13,9 @@
 
 #include "DaemonHarness.h"
 #include "Language.h"
+#include "MemCertStore.h"
 #include "Record.h"
+#include "StoreConfig.h"
 #include "TestRoot.h"
 
 using namespace std::chrono_literals;
@@ -217,6 +219,31 @@ TEST(DaemonProcess, RestartUnderARunningConsumerPublishesAgain)
     // The manager from before still runs: nothing started twice.
     std::this_thread::sleep_for(1500ms);
     EXPECT_EQ(1u, h.launches().calls().size());
+}
+
+TEST(DaemonProcess, CertificatesLeftByAnEarlierRunDoNotShowUnderTheNextKey)
+{
+    DaemonHarness h;
+    // An earlier daemon ended while a key with certificates sat in slot 0;
+    // its entries are still in the token library's store.
+    const std::string csp = vtoken::simplifyCspName(h.cspName());
+    std::unique_ptr<vtoken::MemCertStore> mem;
+    ASSERT_EQ(vtoken::Status::Ok, vtoken::MemCertStore::open(csp + "CSPX64", csp + "TKSHMLOCK", &mem));
+    const std::vector<uint8_t> stale(600, 0x30);
+    for (int slot = 0; slot < vtoken::kMemSlots; ++slot)
+        ASSERT_EQ(vtoken::Status::Ok, mem->put(slot, 1, stale.data(), stale.size()));
+    ASSERT_EQ(vtoken::Status::Ok, mem->put(0, 4, stale.data(), stale.size()));
+
+    // The next key has no certificate at all.
+    const int slot = h.plugKey(h.createKey("Next"), true);
+    ASSERT_EQ(0, slot);
+    const pid_t daemon = h.startDaemon();
+    ASSERT_TRUE(h.waitSlotPresent(slot, true, kPassMs)) << h.daemonOutput(daemon);
+    std::vector<uint8_t> der;
+    for (int s = 0; s < vtoken::kMemSlots; ++s) {
+        for (int index = 1; index <= vtoken::kMemIndices; ++index)
+            EXPECT_EQ(vtoken::Status::NoCert, mem->get(s, index, &der)) << "slot " << s << " index " << index;
+    }
 }
 
 TEST(DaemonProcess, HandledSignalsStopTheWatchButNotTheProcess)
