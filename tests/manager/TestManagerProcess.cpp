@@ -85,7 +85,8 @@ protected:
         m_config = std::string(g_szFilesRoot) + "ConfigFile/Config.ini";
         m_savedConfig = readFile(m_config);
         ASSERT_FALSE(m_savedConfig.empty());
-        setIniValue(m_config, "ZTTokenInfo", "CSPName", "Manager Process Test " + std::to_string(getpid()));
+        m_csp = "Manager Process Test " + std::to_string(getpid());
+        setIniValue(m_config, "ZTTokenInfo", "CSPName", m_csp);
         ASSERT_TRUE(LoadZTUtilLib());
         // The daemon's part: the registry the manager attaches to.
         ASSERT_EQ(SlotManagerInitialize(), 0u);
@@ -94,6 +95,7 @@ protected:
     {
         SlotManagerFinalize();
         DestroySharedMemory();
+        removeSharedObjectsOf(m_csp);
         if (!m_savedConfig.empty())
             writeFile(m_config, m_savedConfig);
     }
@@ -102,7 +104,7 @@ protected:
         return std::unique_ptr<ManagerProcess>(new ManagerProcess(args, m_dataHome.path()));
     }
     QTemporaryDir m_dataHome;
-    std::string m_config, m_savedConfig;
+    std::string m_config, m_savedConfig, m_csp;
 };
 
 const QByteArray kShown = "+DEBUG: main.cpp window shown";

@@ -89,9 +89,14 @@ TestRoot::~TestRoot()
 
 void TestRoot::removeSharedObjects() const
 {
-    // Whatever the code under test made under this root's names: registry
-    // segment and lock (with its holder record), memory certificate store.
-    const std::string base = "/" + simplifiedCspName(m_cspName);
+    removeSharedObjectsOf(m_cspName);
+}
+
+void removeSharedObjectsOf(const std::string& cspName)
+{
+    // Whatever the code under test made under these names: registry segment
+    // and lock (with its holder record), memory certificate store.
+    const std::string base = "/" + simplifiedCspName(cspName);
     for (const char* suffix : {"P11X64", "CSPX64", "P11SHMLOCK.holder"})
         shm_unlink((base + suffix).c_str());
     for (const char* suffix : {"P11SHMLOCK", "TKSHMLOCK"})

@@ -43,3 +43,5 @@ void setIniValue(const std::string& path, const std::string& section, const std:
                  const std::string& value);
 // "CSPName" simplified as the shared names use it.
 std::string simplifiedCspName(const std::string& cspName);
+// Removes every shared object the system makes under a CSPName.
+void removeSharedObjectsOf(const std::string& cspName);
