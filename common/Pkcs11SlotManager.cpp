@@ -550,15 +550,12 @@ DWORD SlotManagerRejoinRegistry(BOOL16* rejoined)
         if (ownsEntry(old, oldIndex))
             __atomic_store_n(&old->procs[oldIndex].slotmap, 255, __ATOMIC_RELEASE);
     }
-    {
-        RegistryLock lock;
-        if (lock.code)
-            return lock.code;
-        // Also catches a registration made before the new daemon had filled
-        // its registry, which the filling wiped.
-        if (ownsEntry(registry(), g_MgrProcIndex))
-            return 0;
-    }
+    // Also catches a registration made before the new daemon had filled its
+    // registry, which the filling wiped. Read without the lock: this runs
+    // every second, only this process and a filling daemon write the entry,
+    // and a stale answer is corrected on the next round.
+    if (ownsEntry(registry(), g_MgrProcIndex))
+        return 0;
     if (!SlotManagerRegisterProcess())
         return ZT_ERR_UNEXPECTED;
     *rejoined = TRUE;
