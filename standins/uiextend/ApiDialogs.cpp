@@ -35,6 +35,21 @@ uint32_t findKey(void* device, uint32_t pinKind, Target* target)
     return uiex::KeyAccess(target->serial).readPinState(&target->state);
 }
 
+// A key a PIN dialog may act on: initialised, not locked and, for a dialog
+// that asks for no old PIN, still on its initial PIN.
+uint32_t findUsableKey(void* device, uint32_t pinKind, bool initialPinOnly, Target* target)
+{
+    if (uint32_t rc = findKey(device, pinKind, target))
+        return rc;
+    if (!target->state.initialised)
+        return ZTUIEX_ERR_NOT_INITIALISED;
+    if (initialPinOnly && target->state.changed)
+        return ZTUIEX_ERR_ALREADY_SET;
+    if (target->state.attemptsLeft <= 0)
+        return ZTUIEX_ERR_PIN_LOCKED;
+    return 0;
+}
+
 // Shows a dialog made by make, modal, and hands back its result. The dialog
 // may die with its parent while it is open; then it counts as cancelled.
 template <typename Dialog, typename Make>
@@ -54,12 +69,8 @@ uint32_t runDialog(Make make, uint32_t cancelled)
 ZTUIEX_EXPORT uint32_t ZTUIEx_VerifyPin(void* device, uint32_t pinKind)
 {
     Target target;
-    if (uint32_t rc = findKey(device, pinKind, &target))
+    if (uint32_t rc = findUsableKey(device, pinKind, false, &target))
         return rc;
-    if (!target.state.initialised)
-        return ZTUIEX_ERR_NOT_INITIALISED;
-    if (target.state.attemptsLeft <= 0)
-        return ZTUIEX_ERR_PIN_LOCKED;
     uiex::DialogSlot slot;
     if (!slot.acquired())
         return ZTUIEX_ERR_BUSY;
@@ -78,12 +89,8 @@ ZTUIEX_CHECK_SIGNATURE(ZTUIEx_VerifyPin);
 ZTUIEX_EXPORT uint32_t ZTUIEx_ChangePin(void* device, uint32_t pinKind)
 {
     Target target;
-    if (uint32_t rc = findKey(device, pinKind, &target))
+    if (uint32_t rc = findUsableKey(device, pinKind, false, &target))
         return rc;
-    if (!target.state.initialised)
-        return ZTUIEX_ERR_NOT_INITIALISED;
-    if (target.state.attemptsLeft <= 0)
-        return ZTUIEX_ERR_PIN_LOCKED;
     uiex::DialogSlot slot;
     if (!slot.acquired())
         return ZTUIEX_ERR_BUSY;
@@ -103,15 +110,8 @@ ZTUIEX_CHECK_SIGNATURE(ZTUIEx_ChangePin);
 ZTUIEX_EXPORT uint32_t ZTUIEx_SetPin(void* device, uint32_t pinKind)
 {
     Target target;
-    if (uint32_t rc = findKey(device, pinKind, &target))
+    if (uint32_t rc = findUsableKey(device, pinKind, true, &target))
         return rc;
-    if (!target.state.initialised)
-        return ZTUIEX_ERR_NOT_INITIALISED;
-    // Without the old PIN only an initial PIN may be replaced.
-    if (target.state.changed)
-        return ZTUIEX_ERR_ALREADY_SET;
-    if (target.state.attemptsLeft <= 0)
-        return ZTUIEX_ERR_PIN_LOCKED;
     uiex::DialogSlot slot;
     if (!slot.acquired())
         return ZTUIEX_ERR_BUSY;
