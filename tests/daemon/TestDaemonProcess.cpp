@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "DaemonHarness.h"
+#include "PollWait.h"
 #include "Language.h"
 #include "MemCertStore.h"
 #include "Record.h"
@@ -65,17 +66,6 @@ void expectNotification(const RecordedNotification& n, const char* bodyKey)
     EXPECT_EQ(3000, n.expireTimeout);
 }
 
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return done();
-}
-
 }  // namespace
 
 TEST(DaemonProcess, KeysPluggedBeforeStartArePublishedReportedAndLaunchTheManager)
@@ -107,7 +97,7 @@ TEST(DaemonProcess, KeysPluggedBeforeStartArePublishedReportedAndLaunchTheManage
     auto launches = h.launches().waitCalls(1, 10000);
     ASSERT_EQ(1u, launches.size());
     EXPECT_EQ(std::vector<std::string>({"-sys"}), launches[0].args);
-    EXPECT_TRUE(waitFor([&] { return h.launches().runningManagers() == 1; }, 5000ms));
+    EXPECT_TRUE(pollUntil([&] { return h.launches().runningManagers() == 1; }, 5000ms));
     // The start-up pass announces nothing on the desktop.
     EXPECT_TRUE(h.bus().notifications().empty());
     EXPECT_TRUE(h.daemonAlive(daemon));
@@ -137,7 +127,7 @@ TEST(DaemonProcess, InsertionAndRemovalGoThroughRegistryDesktopAndLauncher)
     auto launches = h.launches().waitCalls(1, 10000);
     ASSERT_EQ(1u, launches.size());
     EXPECT_EQ(std::vector<std::string>({"-sys"}), launches[0].args);
-    ASSERT_TRUE(waitFor([&] { return h.launches().runningManagers() == 1; }, 5000ms));
+    ASSERT_TRUE(pollUntil([&] { return h.launches().runningManagers() == 1; }, 5000ms));
 
     // A second key while the manager runs: reported, but no second manager.
     const int slotB = h.plugKey(b);
@@ -255,7 +245,7 @@ TEST(DaemonProcess, HandledSignalsStopTheWatchButNotTheProcess)
     for (int signum : {SIGINT, SIGQUIT, SIGABRT, 31}) {
         ASSERT_EQ(0, kill(daemon, signum));
         const std::string line = "+DEBUG: main.cpp receSignal(). signum = " + std::to_string(signum) + "\n";
-        EXPECT_TRUE(waitFor([&] { return h.daemonOutput(daemon).find(line) != std::string::npos; }, 5000ms))
+        EXPECT_TRUE(pollUntil([&] { return h.daemonOutput(daemon).find(line) != std::string::npos; }, 5000ms))
             << h.daemonOutput(daemon);
         EXPECT_TRUE(h.daemonAlive(daemon));
     }

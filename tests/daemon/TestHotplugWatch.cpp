@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "PollWait.h"
 #include "TestRoot.h"
 #include "UsbTestbed.h"
 #include "VUVUdoRizari.h"
@@ -36,17 +37,6 @@ std::vector<uint64_t> waitEvents(size_t count, std::chrono::milliseconds timeout
     return s_events;
 }
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(10ms);
-    }
-    return done();
-}
-
 class HotplugWatch : public ::testing::Test
 {
 protected:
@@ -67,13 +57,13 @@ protected:
     {
         pthread_t thread;
         ASSERT_EQ(0, pthread_create(&thread, nullptr, threadLinuxKernelDeviceHotplugEvent, nullptr));
-        ASSERT_TRUE(waitUntil(hotplugWatchRunning, 5000ms));
+        ASSERT_TRUE(pollUntil(hotplugWatchRunning, 5000ms));
     }
     void stopWatch()
     {
         g_nThreadExit = 1;
         stopHotplugWatch();
-        waitUntil([] { return !hotplugWatchRunning(); }, 5000ms);
+        pollUntil([] { return !hotplugWatchRunning(); }, 5000ms);
     }
 
     TestRoot m_root;
@@ -140,7 +130,7 @@ TEST_F(HotplugWatch, StopEndsTheWatchPromptlyAndLaterKeysAreIgnored)
     g_nThreadExit = 1;
     stopHotplugWatch();
     // Without the wake-up the watch would sit in libusb until its own time-out.
-    EXPECT_TRUE(waitUntil([] { return !hotplugWatchRunning(); }, 2000ms));
+    EXPECT_TRUE(pollUntil([] { return !hotplugWatchRunning(); }, 2000ms));
     EXPECT_LT(std::chrono::steady_clock::now() - before, 2000ms);
     m_bus.plug();
     std::this_thread::sleep_for(500ms);

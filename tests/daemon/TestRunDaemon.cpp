@@ -10,6 +10,7 @@
 
 #include "ChildProcess.h"
 #include "DaemonHarness.h"
+#include "PollWait.h"
 #include "Language.h"
 #include "TestRoot.h"
 
@@ -34,17 +35,6 @@ std::string translated(const char* key)
 {
     const std::string qm = DaemonHarness::installedRoot() + "Languages/1033.qm";
     return Language_LoadString(key, qm.c_str()).toStdString();
-}
-
-bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds timeout)
-{
-    const auto end = std::chrono::steady_clock::now() + timeout;
-    while (std::chrono::steady_clock::now() < end) {
-        if (done())
-            return true;
-        std::this_thread::sleep_for(20ms);
-    }
-    return done();
 }
 
 }  // namespace
@@ -88,7 +78,7 @@ TEST(RunDaemon, PlugAndUnplugReachTheDaemonAsARealKeyWould)
     ASSERT_EQ(0, kill(demo, SIGTERM));
     EXPECT_EQ(0, h.waitDaemonExit(demo, 15000)) << h.daemonOutput(demo);
     EXPECT_NE(0, access((h.storeFolder() + "/run-daemon.sock").c_str(), F_OK));
-    EXPECT_TRUE(waitFor([&] { return !h.daemonAlive(demo); }, 1000ms));
+    EXPECT_TRUE(pollUntil([&] { return !h.daemonAlive(demo); }, 1000ms));
 }
 
 TEST(RunDaemon, WithoutRunDaemonPlugAndUnplugOnlyUpdateTheStore)
