@@ -13,7 +13,6 @@
 
 #include "DaemonHarness.h"
 #include "PollWait.h"
-#include "Language.h"
 #include "MemCertStore.h"
 #include "Record.h"
 #include "StoreConfig.h"
@@ -28,12 +27,6 @@ const int kPassMs = 8000;  // one pass with its waits, on a loaded machine
 std::string text(const char* field, size_t size)
 {
     return std::string(field, strnlen(field, size));
-}
-
-std::string translated(const char* key)
-{
-    const std::string qm = DaemonHarness::installedRoot() + "Languages/1033.qm";
-    return Language_LoadString(key, qm.c_str()).toStdString();
 }
 
 // What a consumer and the PKCS#11 library read for a published key.
@@ -60,8 +53,8 @@ void expectNotification(const RecordedNotification& n, const char* bodyKey)
 {
     EXPECT_EQ("susssasa{sv}i", n.signature);
     EXPECT_EQ("ZEZudo Zavazor", n.appName);
-    EXPECT_EQ(translated("MessageBox_Title_Notice"), n.summary);
-    EXPECT_EQ(translated(bodyKey), n.body);
+    EXPECT_EQ(DaemonHarness::englishText("MessageBox_Title_Notice"), n.summary);
+    EXPECT_EQ(DaemonHarness::englishText(bodyKey), n.body);
     EXPECT_EQ(DaemonHarness::installedRoot() + "Resources/notifyIcon.png", n.imagePath);
     EXPECT_EQ(3000, n.expireTimeout);
 }

@@ -11,7 +11,6 @@
 #include "ChildProcess.h"
 #include "DaemonHarness.h"
 #include "PollWait.h"
-#include "Language.h"
 #include "TestRoot.h"
 
 using namespace std::chrono_literals;
@@ -29,12 +28,6 @@ int tool(DaemonHarness& h, const std::vector<std::string>& args, std::string* ou
     if (out)
         *out = output;
     return rc;
-}
-
-std::string translated(const char* key)
-{
-    const std::string qm = DaemonHarness::installedRoot() + "Languages/1033.qm";
-    return Language_LoadString(key, qm.c_str()).toStdString();
 }
 
 }  // namespace
@@ -60,14 +53,14 @@ TEST(RunDaemon, PlugAndUnplugReachTheDaemonAsARealKeyWould)
     EXPECT_STREQ("ZVIT VKey LATE", h.registry()->slotRecords[1].deviceName);
     auto notes = h.bus().waitNotifications(1, 5000);
     ASSERT_EQ(1u, notes.size());
-    EXPECT_EQ(translated("Device_Insert"), notes[0].body);
+    EXPECT_EQ(DaemonHarness::englishText("Device_Insert"), notes[0].body);
 
     ASSERT_EQ(0, tool(h, {"unplug", "LATE"}, &out)) << out;
     ASSERT_TRUE(h.waitSlotPresent(1, false, kPassMs));
     EXPECT_EQ(1, h.registry()->slotRecords[0].present);
     notes = h.bus().waitNotifications(2, 5000);
     ASSERT_EQ(2u, notes.size());
-    EXPECT_EQ(translated("Device_Remove"), notes[1].body);
+    EXPECT_EQ(DaemonHarness::englishText("Device_Remove"), notes[1].body);
 
     // A second run-daemon on the same store is refused; the first goes on.
     std::string second;

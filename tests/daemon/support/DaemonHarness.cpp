@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
+#include "Language.h"
 #include "Pkcs11Mutex.h"
 #include "Pkcs11SharedMemory.h"
 #include "Store.h"
@@ -68,6 +69,12 @@ struct DaemonHarness::Consumer {
     mutable std::mutex mutex;
     std::vector<std::pair<int, int>> changes;
 };
+
+std::string DaemonHarness::englishText(const char* key)
+{
+    const std::string qm = installedRoot() + "Languages/1033.qm";
+    return Language_LoadString(key, qm.c_str()).toStdString();
+}
 
 std::string DaemonHarness::installedRoot()
 {

@@ -31,6 +31,8 @@ public:
     DaemonHarness& operator=(const DaemonHarness&) = delete;
 
     static std::string installedRoot();
+    // A text of the installed English translation (the harness's language).
+    static std::string englishText(const char* key);
     std::string workDir() const { return m_work; }
     std::string cspName() const { return m_csp; }
 
