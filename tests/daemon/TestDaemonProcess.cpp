@@ -2,7 +2,6 @@
 // registry, a recording notification service and a recording launch script.
 #include <gtest/gtest.h>
 
-#include <QString>
 #include <algorithm>
 #include <chrono>
 #include <csignal>
