@@ -1,6 +1,7 @@
 """The installation tree the build lays out, and checks shared by the install
 and package tests. Paths are absolute as installed; a DESTDIR or dpkg root
 goes in front of them."""
+import argparse
 import os
 import stat
 import subprocess
@@ -21,6 +22,18 @@ class Settings:
 
     def program(self, name):
         return self.files_root + "bin/" + name
+
+
+def parse_args(*extra):
+    """The options both install tests take from CMake, plus extra required
+    ones; returns (args with .build absolute and .settings, unittest argv)."""
+    parser = argparse.ArgumentParser()
+    for name in ("--build", "--source", "--files-root", "--skf-library", "--system-root") + extra:
+        parser.add_argument(name, required=True)
+    args, rest = parser.parse_known_args()
+    args.build = os.path.abspath(args.build)
+    args.settings = Settings(args.files_root, args.skf_library, args.system_root)
+    return args, rest
 
 
 def expected_files(s):

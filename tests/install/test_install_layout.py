@@ -2,7 +2,6 @@
 """cmake --install of this build into throw-away DESTDIRs: the tree is exactly
 the product's, each component holds its own share, and a second install keeps
 what the user changed."""
-import argparse
 import filecmp
 import os
 import shutil
@@ -192,15 +191,7 @@ class Reinstall(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--files-root", required=True)
-    parser.add_argument("--skf-library", required=True)
-    parser.add_argument("--system-root", required=True)
-    ARGS, rest = parser.parse_known_args()
-    ARGS.build = os.path.abspath(ARGS.build)
-    ARGS.settings = layout.Settings(ARGS.files_root, ARGS.skf_library, ARGS.system_root)
+    ARGS, rest = layout.parse_args()
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 

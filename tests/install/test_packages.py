@@ -7,7 +7,6 @@ dpkg runs with --root (its own instdir and admindir) and
 maintainer scripts find the root in $DPKG_ROOT. The admindir knows the host's
 installed packages that ours depend on, so dpkg's dependency check is real:
 a Depends that no installed Debian package satisfies fails the install."""
-import argparse
 import glob
 import io
 import os
@@ -257,16 +256,7 @@ class Packages(unittest.TestCase):
 
 def main():
     global ARGS
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--build", required=True)
-    parser.add_argument("--source", required=True)
-    parser.add_argument("--files-root", required=True)
-    parser.add_argument("--skf-library", required=True)
-    parser.add_argument("--system-root", required=True)
-    parser.add_argument("--version", required=True)
-    ARGS, rest = parser.parse_known_args()
-    ARGS.build = os.path.abspath(ARGS.build)
-    ARGS.settings = layout.Settings(ARGS.files_root, ARGS.skf_library, ARGS.system_root)
+    ARGS, rest = layout.parse_args("--version")
     for tool in ("cpack", "dpkg", "dpkg-deb", "dpkg-query", "dpkg-shlibdeps"):
         if not shutil.which(tool):
             print(f"{tool} is not installed: the package test needs cpack and dpkg-dev")
