@@ -378,8 +378,12 @@ DWORD SlotManagerSetSlotChanged(int kind, int slot)
     ZTSlotRecord& rec = reg->slotRecords[slot];
     const uint64_t flags = kind == ZT_SLOT_ADDED ? ZT_SLOT_FLAGS_PRESENT : ZT_SLOT_FLAGS_EMPTY;
     const uint8_t present = kind == ZT_SLOT_ADDED ? 1 : 0;
-    if (kind == ZT_SLOT_REMOVED)
+    // A removal must read as gone to a PKCS#11 reader that looks at the flags,
+    // also when nobody is registered to be told about it.
+    if (kind == ZT_SLOT_REMOVED) {
         rec.present = 0;
+        rec.flags = ZT_SLOT_FLAGS_EMPTY;
+    }
     for (int i = 0; i < ZT_PROC_COUNT; ++i) {
         ZTProcEntry& proc = reg->procs[i];
         if (proc.inUse != 1) {

@@ -142,14 +142,14 @@ TEST_F(RegistryTest, PublishMarkRemoveAndEmptyWriteTheDocumentedBytes)
     EXPECT_EQ(le32(seg, p + 16), 1u);
     EXPECT_NEAR(static_cast<double>(le64(seg, p + 40)), static_cast<double>(registered), 2.0);
 
-    // A process with a change pending does not get the next one, and the
-    // slot's flags are then not rewritten either.
+    // A process with a change pending does not get the next one, but the
+    // slot still reads as gone to anyone who looks at its flags.
     ASSERT_EQ(peer({"add", "2", "VKEY-0002", "0x2", "TWO"}), 0);
     ASSERT_EQ(peer({"mark", "3", "2"}), 0);
     seg = dumpSegment();
     EXPECT_EQ(le32(seg, p + 16), 1u);
     EXPECT_EQ(seg[slotAt(2) + 268], 0) << "removal clears present even unannounced";
-    EXPECT_EQ(le64(seg, slotAt(2) + 368), 3u);
+    EXPECT_EQ(le64(seg, slotAt(2) + 368), 2u) << "and the flags with it";
 
     ASSERT_EQ(peer({"remove", "2", "VKEY-0002"}), 0);
     seg = dumpSegment();
@@ -226,6 +226,19 @@ TEST_F(RegistryTest, SlotReadsTrimLabelsInWholeUnitsAndFindByPrefix)
     EXPECT_EQ(SlotManagerGetSlotInfoBySlotNo(3, &handle, name, nullptr, nullptr, nullptr), 0x1004u);
     ASSERT_EQ(SlotManagerSetSlotChanged(3, 0), 0u);
     EXPECT_EQ(SlotManagerGetSlotName(0, name), 0x1004u) << "a removal mark empties the slot";
+}
+
+TEST_F(RegistryTest, RemovalWithNobodyRegisteredStillEmptiesTheFlags)
+{
+    ASSERT_EQ(SlotManagerInitialize(), 0u);
+    ASSERT_EQ(peer({"add", "3", "VKEY-0003", "0x3", "KEY"}), 0);
+    ASSERT_EQ(peer({"mark", "2", "3"}), 0);
+    std::string seg = dumpSegment();
+    ASSERT_EQ(seg[slotAt(3) + 268], 1);
+    ASSERT_EQ(peer({"mark", "3", "3"}), 0);
+    seg = dumpSegment();
+    EXPECT_EQ(seg[slotAt(3) + 268], 0);
+    EXPECT_EQ(le64(seg, slotAt(3) + 368), 2u) << "a reader of the flags must not see a key that is gone";
 }
 
 TEST_F(RegistryTest, RegisteringTwiceReusesTheEntry)
