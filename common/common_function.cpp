@@ -26,9 +26,6 @@ void parse_commandline(int argc, char** argv)
 
 namespace {
 
-const int kSearchRows = 20;
-const int kFieldLen = 260;
-
 // Single-quotes a word for /bin/sh so a path can never become a command.
 std::string shellQuote(const char* text)
 {
@@ -44,60 +41,6 @@ std::string shellQuote(const char* text)
 }
 
 }  // namespace
-
-bool findpid_selfProcess(int32_t* pid, const char* programPath)
-{
-    if (!pid || !programPath || !*programPath)
-        return false;
-    std::string command = "ps -eo pid,pcpu,vsz,rss,args|grep " + shellQuote(programPath);
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return false;
-
-    // Kept as the five columns of the ps output; only the first 20 matches are
-    // stored, later ones still count and may hold the oldest pid.
-    char columns[5][kSearchRows][kFieldLen];
-    int rows = 0;
-    long firstPid = -1;
-    long smallestPid = -1;
-    const size_t pathLen = strlen(programPath);
-    char line[4096];
-    while (fgets(line, sizeof(line), pipe)) {
-        size_t len = strlen(line);
-        bool truncated = len > 0 && line[len - 1] != '\n' && !feof(pipe);
-        if (truncated) {
-            // Skip the rest of an overlong line so it does not become a row of its own.
-            int c;
-            while ((c = fgetc(pipe)) != EOF && c != '\n') {
-            }
-        }
-        char f[5][kFieldLen];
-        if (sscanf(line, "%259s %259s %259s %259s %259s", f[0], f[1], f[2], f[3], f[4]) != 5)
-            continue;
-        if (strncmp(f[4], programPath, pathLen) != 0)
-            continue;
-        char* end = nullptr;
-        long value = strtol(f[0], &end, 10);
-        if (!end || *end != '\0' || value <= 0)
-            continue;
-        if (rows < kSearchRows) {
-            for (int c = 0; c < 5; ++c)
-                memcpy(columns[c][rows], f[c], kFieldLen);
-        }
-        if (firstPid < 0)
-            firstPid = value;
-        if (smallestPid < 0 || value < smallestPid)
-            smallestPid = value;
-        ++rows;
-    }
-    pclose(pipe);
-    if (rows < 2)
-        return false;
-    if (firstPid == static_cast<long>(getpid()))
-        return false;
-    *pid = static_cast<int32_t>(smallestPid);
-    return true;
-}
 
 int min(int a, int b)
 {

@@ -1,6 +1,6 @@
 #pragma once
-// Process utilities shared by both programs: command line, single-instance
-// search, token information layouts, labels, PIN strength, OS facts.
+// Process utilities shared by both programs: command line, token
+// information layouts, labels, PIN strength, OS facts.
 #include <cstdint>
 
 #include "ZTCommonDef.h"
@@ -14,7 +14,6 @@ extern ZTOption g_options[];
 enum { ZT_OPTION_DEBUG = 0, ZT_OPTION_SYS = 1 };
 
 void parse_commandline(int argc, char** argv);
-bool findpid_selfProcess(int32_t* pid, const char* programPath);
 int min(int a, int b);
 char* formatLabelName(char* label, int size);
 DWORD GetPinDegree(const char* pin);

@@ -61,8 +61,6 @@ struct LaunchRequest {
 };
 void* startOrStopZudeVovavadErud(void* request);
 void startLauncherThread(const LaunchRequest& request);
-// Number of non-blank lines of pgrep's output (up to its first NUL byte).
-int countRunningProcesses(const QByteArray& pgrepOutput);
 
 // How often and how patiently the launcher retries a manager that does not
 // come up: the pause starts at firstPauseMs and doubles up to maxPauseMs.

@@ -5,6 +5,7 @@
 
 #include "Pkcs11SlotManager.h"
 #include "SystemConfig.h"
+#include "UserSettings.h"
 #include "VUVUdoRizari.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
@@ -68,7 +69,7 @@ DWORD InitResource()
 
     getLanguageFileName(g_szLanguageQmFileName);
     g_canAutoShowZudeVovavadErud =
-        ZTUtil_GetIniUIntA("UkeyManage", "ShowZUdeVovavadErudWhenInsertDev", 0, g_szConfigFilePath) != 0;
+        configUIntSetting("UkeyManage", "ShowZUdeVovavadErudWhenInsertDev", 0) != 0;
     runEnumDevice();
 
     g_pfnDeviceEvent = startEnumDeviceThread;

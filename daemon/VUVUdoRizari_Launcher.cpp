@@ -1,11 +1,11 @@
 // Manager launch: after a pass that found new keys, start the manager through
 // its launch script unless it already runs.
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStringList>
 #include <pthread.h>
 #include <unistd.h>
 
+#include "ProcessScan.h"
 #include "VUVUdoRizari.h"
 #include "ZTLog.h"
 #include "global_def_var.h"
@@ -16,19 +16,14 @@ LaunchPolicy g_launchPolicy = {6, 1000, 16000};
 
 namespace {
 
-const char kManagerName[] = "tarnukey";
-
+// Only this user's managers count: another account's manager does not show
+// this user's keys, and a look-alike name proves nothing.
 int runningManagers()
 {
-    QProcess pgrep;
-    pgrep.start("pgrep", QStringList {QString::fromLatin1(kManagerName)}, QIODevice::ReadWrite);
-    pgrep.waitForFinished(30000);
-    const int count = countRunningProcesses(pgrep.readAllStandardOutput());
-    if (pgrep.state() != QProcess::NotRunning) {
-        pgrep.kill();
-        pgrep.waitForFinished(1000);
-    }
-    return count;
+    char program[ZT_PATH_LEN];
+    if (!ztFilesPath(program, "bin/tarnukey"))
+        return 0;
+    return static_cast<int>(processesRunningProgram(program, geteuid()).size());
 }
 
 QString launchScriptPath()
@@ -43,18 +38,6 @@ QString launchScriptPath()
 }
 
 }  // namespace
-
-int countRunningProcesses(const QByteArray& pgrepOutput)
-{
-    const int nul = pgrepOutput.indexOf('\0');
-    const QString text = QString::fromLocal8Bit(nul < 0 ? pgrepOutput : pgrepOutput.left(nul));
-    int count = 0;
-    for (const QString& part : text.split(QRegularExpression("[\r\n]"))) {
-        if (!part.trimmed().isEmpty())
-            ++count;
-    }
-    return count;
-}
 
 void* startOrStopZudeVovavadErud(void* arg)
 {

@@ -7,7 +7,10 @@
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cstdio>
+#include <unistd.h>
+#include <vector>
 
+#include "ProcessScan.h"
 #include "SystemConfig.h"
 #include "VUVUdoRizari.h"
 #include "ZTLog.h"
@@ -18,11 +21,19 @@ int main(int argc, char* argv[])
 {
     parse_commandline(argc, argv);
 
-    char selfPath[ZT_PATH_LEN];
-    int32_t other = 0;
-    if (ztFilesPath(selfPath, "bin/tarndaemon") && findpid_selfProcess(&other, selfPath)) {
-        printf("+DEBUG: main.cpp proess_id(%d) already exist\n", other);
-        return 0;
+    // One daemon per machine: the registry's names are machine-wide. Which
+    // process stopped this start is said plainly, since a look-alike of
+    // another account may be the one taken for a daemon.
+    const std::vector<RunningProcess> daemons = processesRunningProgramAnyUser(ownExecutablePath());
+    if (!daemons.empty() && daemons.front().pid != getpid()) {
+        const RunningProcess& other = daemons.front();
+        printf("+DEBUG: main.cpp proess_id(%d) already exist\n", static_cast<int>(other.pid));
+        fflush(stdout);
+        const std::string who = describeProcess(other);
+        fprintf(stderr, "tarndaemon: not started, a key service already runs: %s\n", who.c_str());
+        ZTLog::DaemonWriteLog(ZT_LOG_FAILURE, "main", __LINE__, "not started, a key service already runs: %s",
+                              who.c_str());
+        return 1;
     }
 
     QCoreApplication app(argc, argv);

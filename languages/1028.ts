@@ -155,6 +155,16 @@
         <source>DownCert_Url_Invalid</source>
         <translation>未設定有效的憑證下載位址。</translation>
     </message>
+    <message>
+        <source>Startup_KeyServiceMissing</source>
+        <translation>金鑰服務未執行，無法顯示金鑰。
+請執行 %1 啟動它（登出後重新登入也會啟動它），然後再次開啟金鑰管理員。</translation>
+    </message>
+    <message>
+        <source>Startup_LibraryMissing</source>
+        <translation>金鑰程式庫 %1 遺失或無法載入。
+請重新安裝金鑰管理員的程式庫，然後再次啟動。</translation>
+    </message>
 </context>
 <context>
     <name>UKeyMainWindow</name>

@@ -155,6 +155,16 @@
         <source>DownCert_Url_Invalid</source>
         <translation>No valid certificate download address is configured.</translation>
     </message>
+    <message>
+        <source>Startup_KeyServiceMissing</source>
+        <translation>The key service is not running, so no key can be shown.
+Start it with %1 (logging out and in again also starts it), then open the key manager again.</translation>
+    </message>
+    <message>
+        <source>Startup_LibraryMissing</source>
+        <translation>The key library %1 is missing or cannot be loaded.
+Reinstall the key manager's libraries, then start it again.</translation>
+    </message>
 </context>
 <context>
     <name>UKeyMainWindow</name>

@@ -155,6 +155,16 @@
         <source>DownCert_Url_Invalid</source>
         <translation>未配置有效的证书下载地址。</translation>
     </message>
+    <message>
+        <source>Startup_KeyServiceMissing</source>
+        <translation>密钥服务未运行，无法显示密钥。
+请运行 %1 启动它（注销后重新登录也会启动它），然后再次打开密钥管理器。</translation>
+    </message>
+    <message>
+        <source>Startup_LibraryMissing</source>
+        <translation>密钥库 %1 缺失或无法加载。
+请重新安装密钥管理器的库，然后再次启动。</translation>
+    </message>
 </context>
 <context>
     <name>UKeyMainWindow</name>

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "ZTCommonDef.h"
+#include "UserSettings.h"
 #include "ZTUtil_fundef.h"
 #include "global_def_var.h"
 
@@ -18,10 +19,12 @@ QByteArray readConfigString(const char* section, const char* key, const char* fa
 
 uint32_t readConfigUInt(const char* section, const char* key, uint32_t fallback)
 {
+    if (isUserSetting(section, key))
+        return configUIntSetting(section, key, fallback);
     return ZTUtil_GetIniUIntA ? ZTUtil_GetIniUIntA(section, key, fallback, g_szConfigFilePath) : fallback;
 }
 
 uint32_t writeConfigUInt(const char* section, const char* key, uint32_t value)
 {
-    return ZTUtil_WriteIniUIntA ? ZTUtil_WriteIniUIntA(section, key, value, g_szConfigFilePath) : ZT_ERR_LOAD_LIBRARY;
+    return writeUserSetting(section, key, QString::number(value));
 }

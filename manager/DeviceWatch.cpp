@@ -10,8 +10,8 @@
 #include "CertReader.h"
 #include "DeviceTables.h"
 #include "PlatformApi.h"
+#include "UserSettings.h"
 #include "ZTLog.h"
-#include "ZTUtil_fundef.h"
 #include "ZUdeVovavadErudsDlg.h"
 #include "global_def_var.h"
 
@@ -110,7 +110,7 @@ bool passSlot(UKeyMainWindow* window, int slot, int* slotNeedSetPin)
 
 bool openWebPageAtStartup()
 {
-    return ZTUtil_GetIniUIntA && ZTUtil_GetIniUIntA("UkeyManage", "OpenWebPageAtStartup", 1, g_szConfigFilePath) != 0;
+    return configUIntSetting("UkeyManage", "OpenWebPageAtStartup", 1) != 0;
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "PlatformApi_Adapter.h"
 #include "Pkcs11Mutex.h"
 #include "Pkcs11SharedMemory.h"
+#include "StartupChecks.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
@@ -29,6 +30,9 @@
 void zvitInitImages();
 
 namespace {
+
+// The key service starts in well under a second; five leave room for a busy desktop.
+const int kKeyServiceWaitMs = 5000;
 
 unsigned configUInt(const char* key)
 {
@@ -143,26 +147,22 @@ long UKeyMainWindow::initDialog()
 
     if (!LoadZTUtilLib()) {
         ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "LoadZTUtilLib() failed!");
-        return ZT_ERR_LOAD_LIBRARY;
+        return failStartup(ZT_ERR_LOAD_LIBRARY, "Startup_LibraryMissing", keyLibraryPath("libZTUtil.so"));
     }
     if (!LoadZTTokenLib(ZTTOKEN_CALLER_MANAGER)) {
         ZTLog::WriteLog(ZT_LOG_FAILURE, LOG_SOURCE, __LINE__, "LoadZTTokenLib() Failed!");
-        return ZT_ERR_LOAD_LIBRARY;
+        return failStartup(ZT_ERR_LOAD_LIBRARY, "Startup_LibraryMissing", keyLibraryPath("libZTTokenKernel.so"));
     }
     if (!LoadZTUIExtendLib()) {
         ZTLog::WriteLog(ZT_LOG_FAILURE, LOG_SOURCE, __LINE__, "LoadZTUIExtendLib() Failed!");
-        return ZT_ERR_LOAD_LIBRARY;
+        return failStartup(ZT_ERR_LOAD_LIBRARY, "Startup_LibraryMissing", keyLibraryPath("libZTUIExtend.so"));
     }
     fn_ZTUIEx_SetParentHwnd(g_hWndNew);
     ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "fn_ZTUIEx_SetParentHwnd-------");
 
-    DWORD code = OpenSharedMemory();
-    if (code == 0)
-        code = AttachToSharedMemeory();
-    if (code == 0)
-        code = CreateWinProcLock();
+    const DWORD code = attachKeyService(kKeyServiceWaitMs);
     if (code != 0)
-        return static_cast<long>(code);
+        return failStartup(code, "Startup_KeyServiceMissing", keyServiceProgram());
     if (!SlotManagerRegisterProcess())
         return ZT_ERR_UNEXPECTED;
 
@@ -171,6 +171,13 @@ long UKeyMainWindow::initDialog()
     ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "runThreadUpdateUI(INIT)");
     runThreadUpdateUI(static_cast<int>(g_nPostions_init));
     return 0;
+}
+
+long UKeyMainWindow::failStartup(unsigned long code, const char* textKey, const QString& detail)
+{
+    m_startupFailureKey = textKey;
+    m_startupFailureDetail = detail;
+    return static_cast<long>(code);
 }
 
 long UKeyMainWindow::initLanguage()

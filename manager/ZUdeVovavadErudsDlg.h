@@ -23,6 +23,9 @@ public:
     ~UKeyMainWindow() override;
 
     long initDialog();
+    // Why initDialog failed, as a text key and its detail; null when it did not.
+    const char* startupFailureKey() const { return m_startupFailureKey; }
+    const QString& startupFailureDetail() const { return m_startupFailureDetail; }
     long initLanguage();
     void hide_MainWindow();
     void show_MainWindow();
@@ -97,7 +100,11 @@ private:
     // Opens the configured page, or says on the status bar why it cannot.
     void openConfiguredUrl(const char* key, const char* logFormat, const char* invalidTextKey);
 
+    long failStartup(unsigned long code, const char* textKey, const QString& detail);
+
     Ui::UKeyMainWindow* ui;
+    const char* m_startupFailureKey = nullptr;
+    QString m_startupFailureDetail;
     CCertManager* m_certManager;
     CDAzoZidozuz* m_pinOperations;
 };

@@ -10,7 +10,9 @@
 #include <memory>
 
 #include "DeviceTables.h"
+#include "ProcessScan.h"
 #include "ProcessSignals.h"
+#include "StartupChecks.h"
 #include "SystemConfig.h"
 #include "TrayMenu.h"
 #include "ZTLog.h"
@@ -40,22 +42,25 @@ int main(int argc, char** argv)
     // this process with the signals' default action while it starts.
     installProcessSignalHandlers();
 
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
     if (!LoadZTUtilLib()) {
         ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "LoadZTUtilLib() failed!");
-        return 0;
+        getLanguageFileName(g_szLanguageQmFileName);
+        return reportStartupFailure("Startup_LibraryMissing", keyLibraryPath("libZTUtil.so"));
     }
     parse_commandline(argc, argv);
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "Enter main");
     ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "argc = %d", argc);
 
-    QApplication app(argc, argv);
-    QApplication::setQuitOnLastWindowClosed(false);
     ProcessSignalReceiver signalReceiver;
 
-    char programPath[ZT_PATH_LEN];
-    int32_t pid = 0;
-    if (ztFilesPath(programPath, "bin/tarnukey") && findpid_selfProcess(&pid, programPath)) {
-        kill(pid, SIGUSR2);
+    // One manager per desktop user, found by the file it executes: any
+    // spelling of the path starts the same program, and other accounts'
+    // managers are theirs.
+    const std::vector<RunningProcess> managers = processesRunningProgram(ownExecutablePath(), geteuid());
+    if (!managers.empty() && managers.front().pid != getpid()) {
+        kill(managers.front().pid, SIGUSR2);
         ZTLog::WriteLog(ZT_LOG_PROCESS, LOG_SOURCE, __LINE__, "Found process, Send signal, exit...");
         return 0;
     }
@@ -77,7 +82,9 @@ int main(int argc, char** argv)
     std::unique_ptr<UKeyMainWindow> window(new UKeyMainWindow(nullptr));
     if (window->initDialog() != 0) {
         ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "MainWindow.initDialog Failed!");
-        return 0;
+        if (window->startupFailureKey())
+            return reportStartupFailure(window->startupFailureKey(), window->startupFailureDetail());
+        return 1;
     }
     if (show) {
         window->show();

@@ -24,6 +24,7 @@ add_library(zvitmanager STATIC
     PinActions.cpp
     PinOutcome.cpp
     ProcessSignals.cpp
+    StartupChecks.cpp
     TranslatedFormat.cpp
     TrayMenu.cpp
     ZTZUdeVovavadErudsUtils.cpp

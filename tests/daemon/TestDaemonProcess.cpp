@@ -155,10 +155,13 @@ TEST(DaemonProcess, SecondStartExitsAndLeavesTheFirstRunning)
     ASSERT_EQ(0, stat(segment.c_str(), &before));
 
     const pid_t second = h.startDaemon({"-sys"});
-    EXPECT_EQ(0, h.waitDaemonExit(second, 20000));
-    EXPECT_NE(std::string::npos,
-              h.daemonOutput(second).find("+DEBUG: main.cpp proess_id(" + std::to_string(first) + ") already exist\n"))
-        << h.daemonOutput(second) << "\n----\n" << h.daemonOutput(first);
+    EXPECT_EQ(1, h.waitDaemonExit(second, 20000)) << "a start that did not happen is no success";
+    const std::string said = h.daemonOutput(second);
+    EXPECT_NE(std::string::npos, said.find("+DEBUG: main.cpp proess_id(" + std::to_string(first) + ") already exist\n"))
+        << said << "\n----\n" << h.daemonOutput(first);
+    // Which process was taken for a daemon, so a look-alike can be found.
+    EXPECT_NE(std::string::npos, said.find("a key service already runs: pid " + std::to_string(first) + ", user "))
+        << said;
     struct stat after {};
     ASSERT_EQ(0, stat(segment.c_str(), &after));
     EXPECT_EQ(before.st_ino, after.st_ino) << "the registry was made again";
@@ -167,6 +170,21 @@ TEST(DaemonProcess, SecondStartExitsAndLeavesTheFirstRunning)
     // The first one still serves keys.
     const int slot = h.plugKey(h.createKey("After"));
     EXPECT_TRUE(h.waitSlotPresent(slot, true, kPassMs));
+}
+
+TEST(DaemonProcess, TheUsersOwnSettingDecidesHowTheManagerIsLaunched)
+{
+    DaemonHarness h;  // the installed file says: start it hidden
+    const std::string folder = h.userConfigHome() + "/org.zvit.zevudazivud";
+    ASSERT_EQ(0, system(("mkdir -p -m 700 '" + folder + "'").c_str()));
+    writeFile(folder + "/Config.ini", "[UkeyManage]\nShowZUdeVovavadErudWhenInsertDev=1\n");
+    chmod((folder + "/Config.ini").c_str(), 0600);
+    const pid_t daemon = h.startDaemon();
+    ASSERT_TRUE(h.waitRegistry(10000)) << h.daemonOutput(daemon);
+    h.plugKey(h.createKey("Shown"));
+    auto launches = h.launches().waitCalls(1, kPassMs + 10000);
+    ASSERT_EQ(1u, launches.size()) << h.daemonOutput(daemon);
+    EXPECT_TRUE(launches[0].args.empty()) << "the user asked for the window";
 }
 
 TEST(DaemonProcess, RestartUnderARunningConsumerPublishesAgain)

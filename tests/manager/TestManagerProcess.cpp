@@ -5,15 +5,19 @@
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
 #include <csignal>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "Pkcs11Mutex.h"
+#include "ProcessScan.h"
 #include "TestRoot.h"
 #include "Pkcs11SharedMemory.h"
 #include "ZTUtil_fundef.h"
@@ -24,7 +28,9 @@ namespace {
 class ManagerProcess
 {
 public:
-    ManagerProcess(const QStringList& args, const QString& dataHome)
+    ManagerProcess(const QStringList& args, const QString& dataHome,
+                   const QString& program = QString::fromUtf8(g_szFilesRoot) + "bin/tarnukey",
+                   const QString& workDir = QString())
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("XDG_DATA_HOME", dataHome);
@@ -32,7 +38,9 @@ public:
         env.insert("ASAN_OPTIONS", "detect_leaks=0");
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QString::fromUtf8(g_szFilesRoot) + "bin/tarnukey", args);
+        if (!workDir.isEmpty())
+            m_process.setWorkingDirectory(workDir);
+        m_process.start(program, args);
     }
     ~ManagerProcess()
     {
@@ -99,9 +107,12 @@ protected:
         if (!m_savedConfig.empty())
             writeFile(m_config, m_savedConfig);
     }
-    std::unique_ptr<ManagerProcess> start(const QStringList& args)
+    std::unique_ptr<ManagerProcess> start(const QStringList& args, const QString& program = QString(),
+                                          const QString& workDir = QString())
     {
-        return std::unique_ptr<ManagerProcess>(new ManagerProcess(args, m_dataHome.path()));
+        if (program.isEmpty())
+            return std::unique_ptr<ManagerProcess>(new ManagerProcess(args, m_dataHome.path()));
+        return std::unique_ptr<ManagerProcess>(new ManagerProcess(args, m_dataHome.path(), program, workDir));
     }
     QTemporaryDir m_dataHome;
     std::string m_config, m_savedConfig, m_csp;
@@ -133,19 +144,67 @@ TEST_F(ManagerProcessTest, SysStartsHiddenAndTheSignalsShowAndHideTheWindow)
     EXPECT_TRUE(manager->running());
 }
 
-TEST_F(ManagerProcessTest, ASecondStartShowsTheRunningManagerAndExits)
+TEST_F(ManagerProcessTest, ASecondStartByAnySpellingShowsTheRunningManagerAndExits)
 {
     auto first = start({"-sys"});
     ASSERT_TRUE(first->waitFor(kHidden)) << first->output().constData();
 
-    auto second = start({"-sys"});
-    int code = -2;
-    ASSERT_TRUE(second->finished(30000, &code)) << second->output().constData();
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(second->output().indexOf(kShown), -1);
-    EXPECT_EQ(second->output().indexOf(kHidden), -1);
-    ASSERT_TRUE(first->waitFor(kShown)) << first->output().constData();
+    const QString bin = QString::fromUtf8(g_szFilesRoot) + "bin";
+    const QString link = m_dataHome.path() + "/manager-link";
+    ASSERT_TRUE(QFile::link(bin + "/tarnukey", link));
+    const struct {
+        QString program, workDir;
+    } spellings[] = {{bin + "/tarnukey", {}}, {"./tarnukey", bin}, {bin + "//./tarnukey", {}}, {link, {}}};
+    for (const auto& spelling : spellings) {
+        auto second = start({"-sys"}, spelling.program, spelling.workDir);
+        int code = -2;
+        ASSERT_TRUE(second->finished(30000, &code)) << spelling.program.toStdString() << second->output().constData();
+        EXPECT_EQ(code, 0);
+        EXPECT_EQ(second->output().indexOf(kShown), -1) << spelling.program.toStdString();
+        EXPECT_EQ(second->output().indexOf(kHidden), -1) << spelling.program.toStdString();
+        ASSERT_TRUE(first->waitFor(kShown)) << spelling.program.toStdString() << first->output().constData();
+        kill(static_cast<pid_t>(first->pid()), SIGUSR1);
+        ASSERT_TRUE(first->waitFor(kHidden));
+    }
     EXPECT_TRUE(first->running());
+}
+
+TEST_F(ManagerProcessTest, AnotherUsersManagerNeitherStopsNorHearsOurs)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run a manager as another user";
+    // The other account's manager, with a home of its own.
+    QTemporaryDir otherHome;
+    ASSERT_TRUE(otherHome.isValid());
+    ASSERT_EQ(0, chown(otherHome.path().toUtf8().constData(), 65534, 65534));
+    chmod(m_dataHome.path().toUtf8().constData(), 0755);
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", otherHome.path());
+    env.insert("XDG_DATA_HOME", otherHome.path());
+    env.insert("XDG_CONFIG_HOME", otherHome.path());
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("ASAN_OPTIONS", "detect_leaks=0");
+    env.remove("XDG_RUNTIME_DIR");
+    other.setProcessEnvironment(env);
+    other.setProcessChannelMode(QProcess::MergedChannels);
+    other.start("/usr/bin/setpriv", {"--reuid=65534", "--regid=65534", "--clear-groups",
+                                     QString::fromUtf8(g_szFilesRoot) + "bin/tarnukey", "-sys"});
+    QByteArray otherOutput;
+    for (int i = 0; i < 300 && !otherOutput.contains(kHidden) && other.state() != QProcess::NotRunning; ++i) {
+        other.waitForReadyRead(100);
+        otherOutput += other.readAll();
+    }
+    // Whether it got as far as its window or not, it runs our program as another user.
+    ASSERT_EQ(other.state(), QProcess::Running) << otherOutput.constData();
+
+    auto ours = start({"-sys"});
+    ASSERT_TRUE(ours->waitFor(kHidden)) << ours->output().constData();
+    QThread::msleep(300);
+    otherOutput += other.readAll();
+    EXPECT_EQ(otherOutput.indexOf("SIGUSR2"), -1) << "our start must not signal another user's manager";
+    other.kill();
+    other.waitForFinished(5000);
 }
 
 TEST_F(ManagerProcessTest, OnlyTheExactSysOptionStartsHidden)
@@ -156,12 +215,22 @@ TEST_F(ManagerProcessTest, OnlyTheExactSysOptionStartsHidden)
     }
 }
 
-TEST_F(ManagerProcessTest, WithoutTheRegistryTheManagerEndsQuietly)
+TEST_F(ManagerProcessTest, WithoutTheRegistryTheManagerStartsTheKeyService)
 {
+    SlotManagerFinalize();
     DestroySharedMemory();
-    auto manager = start({});
-    int code = -2;
-    ASSERT_TRUE(manager->finished(30000, &code)) << manager->output().constData();
-    EXPECT_EQ(code, 0);
-    EXPECT_EQ(manager->output().indexOf(kShown), -1);
+    removeSharedObjectsOf(m_csp);
+    const std::string daemon = std::string(g_szFilesRoot) + "bin/tarndaemon";
+    ASSERT_TRUE(processesRunningProgram(daemon, geteuid()).empty()) << "a key service of this tree already runs";
+    auto manager = start({"-sys"});
+    const bool up = manager->waitFor(kHidden, 30000);
+    const std::vector<RunningProcess> daemons = processesRunningProgram(daemon, geteuid());
+    for (const RunningProcess& p : daemons)
+        kill(p.pid, SIGTERM);
+    for (const RunningProcess& p : daemons) {
+        for (int i = 0; i < 100 && kill(p.pid, 0) == 0; ++i)
+            QThread::msleep(50);
+    }
+    ASSERT_TRUE(up) << manager->output().constData();
+    EXPECT_EQ(daemons.size(), 1u) << "the manager starts the key service it needs";
 }

@@ -61,6 +61,11 @@ TestRoot::TestRoot(const Options& options)
     m_hadEnvRoot = env != nullptr;
     m_savedEnvRoot = env ? env : "";
     setenv("ZVIT_FILES_ROOT", m_root.c_str(), 1);
+    // A user's own settings stay out of the tester's home.
+    const char* config = getenv("XDG_CONFIG_HOME");
+    m_hadEnvConfig = config != nullptr;
+    m_savedEnvConfig = config ? config : "";
+    setenv("XDG_CONFIG_HOME", userConfigHome().c_str(), 1);
 
     m_saved[0] = g_szFilesRoot;
     m_saved[1] = g_szLogBaseDir;
@@ -82,6 +87,10 @@ TestRoot::~TestRoot()
         setenv("ZVIT_FILES_ROOT", m_savedEnvRoot.c_str(), 1);
     else
         unsetenv("ZVIT_FILES_ROOT");
+    if (m_hadEnvConfig)
+        setenv("XDG_CONFIG_HOME", m_savedEnvConfig.c_str(), 1);
+    else
+        unsetenv("XDG_CONFIG_HOME");
     removeSharedObjects();
     std::error_code ec;
     fs::remove_all(m_root, ec);

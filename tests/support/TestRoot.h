@@ -23,6 +23,8 @@ public:
     std::string configPath() const { return path("ConfigFile/Config.ini"); }
     // A folder inside the root for the test's own files.
     std::string tempDir() const { return path("tmp"); }
+    // XDG_CONFIG_HOME while the root lives: the user's own settings go below it.
+    std::string userConfigHome() const { return path("tmp/config"); }
 
     // Removes the shared-memory segments and semaphores named after this root's CSPName.
     void removeSharedObjects() const;
@@ -33,6 +35,8 @@ private:
     std::string m_saved[4];
     std::string m_savedEnvRoot;
     bool m_hadEnvRoot = false;
+    std::string m_savedEnvConfig;
+    bool m_hadEnvConfig = false;
 };
 
 // Plain-text helpers, independent of the code under test.

@@ -150,10 +150,10 @@ pid_t DaemonHarness::startProgram(const std::vector<std::string>& programArgv)
     const std::string out = m_work + "/daemon." + std::to_string(m_outputs.size()) + ".out";
     std::vector<std::string> argv = programArgv;
     std::vector<std::string> env = {
-        m_launch->pathEnvironment(),
         "ASAN_OPTIONS=" + envValue("ASAN_OPTIONS") + (envValue("ASAN_OPTIONS").empty() ? "" : ":") +
             "verify_asan_link_order=0",
         "UMOCKDEV_DIR=" + m_usb->rootDir(),
+        "XDG_CONFIG_HOME=" + userConfigHome(),
         m_options.sessionBus ? m_bus->environment()
                              : "DBUS_SESSION_BUS_ADDRESS=unix:path=" + m_work + "/no-session-bus",
     };

@@ -80,6 +80,8 @@ public:
     UsbTestbed& usb() { return *m_usb; }
     PrivateSessionBus& bus() { return *m_bus; }
     LaunchRecorder& launches() { return *m_launch; }
+    // XDG_CONFIG_HOME of the daemons it starts.
+    std::string userConfigHome() const { return m_work + "/config"; }
 
 private:
     void writeConfig(const Options& options);

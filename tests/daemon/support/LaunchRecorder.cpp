@@ -35,37 +35,33 @@ std::vector<std::string> splitWords(const std::string& text)
 LaunchRecorder::LaunchRecorder(const std::string& root, const std::string& workDir) : m_root(root), m_work(workDir)
 {
     mkdir(m_work.c_str(), 0700);
-    mkdir(pathDir().c_str(), 0700);
     mkdir((m_root + "bin").c_str(), 0755);
     const std::string script = m_root + "bin/runukey.sh";
     m_hadScript = access(script.c_str(), F_OK) == 0;
     if (m_hadScript)
         m_savedScript = readFile(script);
+    // An installed manager steps aside for the stand-in, under a name that
+    // tells what it is should a test die before putting it back.
+    m_hadManager = access(managerPath().c_str(), F_OK) == 0;
+    if (m_hadManager)
+        rename(managerPath().c_str(), (managerPath() + ".moved-by-test").c_str());
+    writeFile(managerPath(), readFile("/bin/sleep"));
+    chmod(managerPath().c_str(), 0755);
     setStartsManager(true);
-    // The stand-in manager lives in the work folder, never over an installed one.
-    writeScript(managerPath(),
-                "#!/bin/sh\n"
-                "echo $$ >> '" + m_work + "/manager.pids'\n"
-                "trap 'exit 0' TERM\n"
-                "while :; do sleep 1; done\n");
-    writeScript(pathDir() + "/pgrep",
-                "#!/bin/sh\n"
-                "echo \"$*\" >> '" + m_work + "/pgrep.calls'\n"
-                "exec /usr/bin/pgrep -f '^/bin/sh " + managerPath() + "'\n");
 }
 
 LaunchRecorder::~LaunchRecorder()
 {
-    for (const std::string& pid : splitWords(readFile(m_work + "/manager.pids"))) {
-        const pid_t p = static_cast<pid_t>(atol(pid.c_str()));
-        if (p > 0)
-            kill(p, SIGTERM);
-    }
+    for (int pid : managerPids())
+        kill(static_cast<pid_t>(pid), SIGTERM);
     const std::string script = m_root + "bin/runukey.sh";
     if (m_hadScript)
         writeScript(script, m_savedScript);
     else
         unlink(script.c_str());
+    unlink(managerPath().c_str());
+    if (m_hadManager)
+        rename((managerPath() + ".moved-by-test").c_str(), managerPath().c_str());
 }
 
 void LaunchRecorder::setStartsManager(bool starts)
@@ -74,16 +70,23 @@ void LaunchRecorder::setStartsManager(bool starts)
     writeScript(m_root + "bin/runukey.sh",
                 "#!/bin/sh\n"
                 "echo \"$(date +%s%3N) $*\" >> '" + m_work + "/runukey.calls'\n" +
-                    (starts ? "exec '" + managerPath() + "' \"$@\"\n" : std::string("exit 1\n")));
+                    (starts ? "echo $$ >> '" + m_work + "/manager.pids'\nexec '" + managerPath() + "' infinity\n"
+                            : std::string("exit 1\n")));
 }
 
 void LaunchRecorder::startManagerNow()
 {
-    const size_t before = static_cast<size_t>(runningManagers());
-    pid_t pid = spawnProgram(managerPath(), {});
-    (void)pid;  // recorded in manager.pids by the stand-in itself
-    for (int i = 0; i < 200 && static_cast<size_t>(runningManagers()) <= before; ++i)
+    const pid_t pid = spawnProgram(managerPath(), {"infinity"});
+    std::ofstream(m_work + "/manager.pids", std::ios::app) << pid << "\n";
+    // Running the manager's file only once the child has executed it.
+    const std::string exe = "/proc/" + std::to_string(pid) + "/exe";
+    char target[4096];
+    for (int i = 0; i < 500; ++i) {
+        const ssize_t n = readlink(exe.c_str(), target, sizeof(target));
+        if (n > 0 && std::string(target, static_cast<size_t>(n)) == managerPath())
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
 }
 
 std::vector<LaunchCall> LaunchRecorder::calls() const
@@ -114,20 +117,23 @@ std::vector<LaunchCall> LaunchRecorder::waitCalls(size_t count, int timeoutMs) c
     }
 }
 
+std::vector<int> LaunchRecorder::managerPids() const
+{
+    std::vector<int> out;
+    for (const std::string& word : splitWords(readFile(m_work + "/manager.pids")))
+        out.push_back(atoi(word.c_str()));
+    return out;
+}
+
 int LaunchRecorder::runningManagers() const
 {
-    std::string out;
-    runProgram("/usr/bin/pgrep", {"-f", "^/bin/sh " + managerPath()}, &out);
-    return static_cast<int>(splitWords(out).size());
-}
-
-std::string LaunchRecorder::pgrepCalls() const
-{
-    return readFile(m_work + "/pgrep.calls");
-}
-
-std::string LaunchRecorder::pathEnvironment() const
-{
-    const char* path = getenv("PATH");
-    return "PATH=" + pathDir() + ":" + (path ? path : "/usr/bin:/bin");
+    int count = 0;
+    for (int pid : managerPids()) {
+        // A stand-in that ended but was not reaped yet is no running manager.
+        const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+        const size_t close = stat.rfind(')');
+        if (pid > 0 && close != std::string::npos && close + 2 < stat.size() && stat[close + 2] != 'Z')
+            ++count;
+    }
+    return count;
 }

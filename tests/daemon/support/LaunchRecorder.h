@@ -1,7 +1,8 @@
 #pragma once
-// A recording launch script (replacing the root's bin/runukey.sh until the
-// recorder ends) and a stand-in manager process, and a pgrep that sees only that root's managers (the
-// machine may run other managers that are none of the test's business).
+// A recording launch script and a stand-in manager, both put into the root
+// (bin/runukey.sh and bin/tarnukey) until the recorder ends. The daemon knows
+// a running manager by the file it executes, so the stand-in must be that
+// file: a copy of sleep(1), cheap and ended by SIGTERM.
 #include <string>
 #include <vector>
 
@@ -15,7 +16,7 @@ class LaunchRecorder
 public:
     // root: installation root with its final slash; records go to workDir.
     LaunchRecorder(const std::string& root, const std::string& workDir);
-    ~LaunchRecorder();  // ends the stand-in managers it started, by pid
+    ~LaunchRecorder();  // ends the stand-in managers it started, restores the root
 
     // The launch script starts the stand-in manager when true (default), or
     // returns without starting anything.
@@ -24,17 +25,15 @@ public:
     void startManagerNow();
     std::vector<LaunchCall> calls() const;
     std::vector<LaunchCall> waitCalls(size_t count, int timeoutMs) const;
+    // Stand-in managers started so far that still run.
     int runningManagers() const;
-    // Arguments pgrep was called with, one line per call.
-    std::string pgrepCalls() const;
-    // Folder to put first on PATH of the process under test.
-    std::string pathDir() const { return m_work + "/path"; }
-    std::string pathEnvironment() const;
-    // The stand-in manager program (a shell script named tarnukey).
-    std::string managerPath() const { return m_work + "/tarnukey"; }
+    std::string managerPath() const { return m_root + "bin/tarnukey"; }
 
 private:
+    std::vector<int> managerPids() const;
+
     std::string m_root, m_work;
     std::string m_savedScript;
     bool m_hadScript = false;
+    bool m_hadManager = false;
 };
