@@ -3,22 +3,45 @@
 
 Google Benchmark programs: each benchmark's real time and its ratio to the
 program's floor (a benchmark whose name contains "Floor"; with several floors
-the one with the same part after the first "/").
+the one with the same part after the first "/"). Their JSON is read from a
+file of its own, never from standard output: the programs under test and the
+tools they start print there too.
 Other bench programs print "RESULT <name> <value> <unit> [floor <v>] [target <text>]".
+
+    report.py BUILD [--filter TEXT]           every benchmark of the manifest
+    report.py --run gbench|program PATH [ARGS...]
+                                              one program (the test build's smoke runs)
+
+Exits non-zero when a program fails, reports an error or gives no figure.
 """
 import json
 import os
 import subprocess
 import sys
+import tempfile
+
+TIMEOUT = 4 * 3600
 
 
-def run_gbench(path):
-    out = subprocess.run([path, "--benchmark_format=json"], capture_output=True, text=True, timeout=1800)
-    if out.returncode != 0:
-        return [(os.path.basename(path), "failed", "", "", out.stderr.strip()[-200:])]
-    data = json.loads(out.stdout)
-    rows = [b for b in data["benchmarks"] if b.get("run_type", "iteration") == "iteration"]
-    floors = [b for b in rows if "floor" in b["name"].lower()]
+def failed_row(path, out):
+    detail = (out.stderr or out.stdout or "").strip().replace("\n", " | ")[-300:]
+    return (os.path.basename(path), "failed", "", "", "exit %d: %s" % (out.returncode, detail))
+
+
+def run_gbench(path, args=()):
+    with tempfile.TemporaryDirectory(prefix="zvit-bench-") as folder:
+        result = os.path.join(folder, "result.json")
+        out = subprocess.run([path, "--benchmark_out=" + result, "--benchmark_out_format=json"] + list(args),
+                             capture_output=True, text=True, timeout=TIMEOUT)
+        if out.returncode != 0:
+            return [failed_row(path, out)]
+        try:
+            with open(result) as f:
+                data = json.load(f)
+        except (OSError, ValueError) as e:
+            return [(os.path.basename(path), "failed", "", "", "no JSON result: %s" % e)]
+    rows = [b for b in data.get("benchmarks", []) if b.get("run_type", "iteration") == "iteration"]
+    floors = [b for b in rows if "floor" in b["name"].lower() and not b.get("error_occurred")]
 
     def floor_for(name):
         suffix = name.split("/", 1)[1] if "/" in name else None
@@ -29,20 +52,30 @@ def run_gbench(path):
 
     table = []
     for b in rows:
+        if b.get("error_occurred"):
+            table.append((b["name"], "failed", "", "", b.get("error_message", "")))
+            continue
         f = floor_for(b["name"])
         ratio = "" if not f or f is b else "%.2f" % (b["real_time"] / f["real_time"])
         table.append((b["name"], "%.1f" % b["real_time"], b["time_unit"], ratio, "floor" if f is b else ""))
+    if not table:
+        table.append((os.path.basename(path), "failed", "", "", "no benchmark ran"))
     return table
 
 
-def run_program(path):
-    out = subprocess.run([path], capture_output=True, text=True, timeout=1800)
+def run_program(path, args=()):
+    out = subprocess.run([path] + list(args), capture_output=True, text=True, timeout=TIMEOUT)
     table = []
     for line in out.stdout.splitlines():
         parts = line.split()
         if len(parts) < 4 or parts[0] != "RESULT":
             continue
         name, value, unit = parts[1], parts[2], parts[3]
+        try:
+            float(value)
+        except ValueError:
+            table.append((name, "failed", "", "", "not a number: %s" % value))
+            continue
         rest = parts[4:]
         ratio, note = "", ""
         if "floor" in rest:
@@ -52,26 +85,49 @@ def run_program(path):
             note = "target " + " ".join(rest[rest.index("target") + 1:])
         table.append((name, value, unit, ratio, note))
     if out.returncode != 0:
-        table.append((os.path.basename(path), "failed", "", "", out.stderr.strip()[-200:]))
+        table.append(failed_row(path, out))
+    elif not table:
+        table.append((os.path.basename(path), "failed", "", "", "no RESULT line"))
     return table
 
 
+def print_rows(rows):
+    for row in rows:
+        print("%-48s %12s %5s %8s  %s" % row)
+    sys.stdout.flush()
+    return all(row[1] != "failed" for row in rows)
+
+
+def header():
+    print("%-48s %12s %5s %8s  %s" % ("benchmark", "time", "unit", "ratio", "note"))
+
+
+def run_one(kind, path, args):
+    return run_gbench(path, args) if kind == "gbench" else run_program(path, args)
+
+
 def main():
+    if len(sys.argv) >= 4 and sys.argv[1] == "--run":
+        header()
+        return 0 if print_rows(run_one(sys.argv[2], sys.argv[3], sys.argv[4:])) else 1
+    if len(sys.argv) < 2:
+        print(__doc__, file=sys.stderr)
+        return 2
     build = sys.argv[1]
     only = sys.argv[sys.argv.index("--filter") + 1] if "--filter" in sys.argv else ""
     with open(os.path.join(build, "bench", "manifest.txt")) as f:
         entries = [line.split() for line in f if line.strip()]
-    print("%-48s %12s %5s %8s  %s" % ("benchmark", "time", "unit", "ratio", "note"))
+    header()
+    ok = True
     for kind, name in entries:
         if only and only not in name:
             continue
         path = os.path.join(build, "bin", name)
         print("-- %s" % name)
         sys.stdout.flush()
-        rows = run_gbench(path) if kind == "gbench" else run_program(path)
-        for row in rows:
-            print("%-48s %12s %5s %8s  %s" % row)
+        ok = print_rows(run_one(kind, path, [])) and ok
+    return 0 if ok else 1
 
 
 if __name__ == "__main__":
-    main()
+    sys.exit(main())

@@ -25,8 +25,8 @@
 // Limits: a process killed between taking the semaphore and writing its word
 // (or between clearing its word and posting) leaves a token that nobody
 // claims, like a holder that does not record itself (the PKCS#11 library).
-// Such a lock cannot be proven abandoned and is waited for; the wait is
-// logged. Each window is two adjacent instructions wide.
+// Such a lock cannot be proven abandoned; the wait for it is logged and
+// given up after kGiveUpMs. Each window is two adjacent instructions wide.
 
 char g_semNameArray[ZT_SEM_NAME_COUNT][ZT_PATH_LEN] = {{0}};
 
@@ -35,7 +35,6 @@ namespace {
 const uint64_t kPidBits = 22;
 const uint64_t kPidMask = (uint64_t(1) << kPidBits) - 1;
 const size_t kHolderRecordSize = 64;
-const long kStillWaitingLogSeconds = 10;
 
 std::atomic<uint64_t> s_selfWord{0};
 pthread_once_t s_atforkOnce = PTHREAD_ONCE_INIT;
@@ -245,10 +244,16 @@ bool CZTMutex::takeOverFromDeadHolder()
     return true;
 }
 
+static long elapsedMs(const timespec& since)
+{
+    const timespec now = monotonicNow();
+    return (now.tv_sec - since.tv_sec) * 1000 + (now.tv_nsec - since.tv_nsec) / 1000000;
+}
+
 bool CZTMutex::waitWithRecovery(const timespec* deadline)
 {
     timespec started = monotonicNow();
-    timespec nextLog = addMs(started, kStillWaitingLogSeconds * 1000);
+    timespec nextLog = addMs(started, kSlowWaitLogMs);
     for (;;) {
         timespec now = monotonicNow();
         timespec sliceEnd = addMs(now, kRecoverySliceMs);
@@ -269,14 +274,19 @@ bool CZTMutex::waitWithRecovery(const timespec* deadline)
         if (takeOverFromDeadHolder())
             return true;
         now = monotonicNow();
-        if (deadline && !before(now, *deadline))
+        const uint64_t word = m_holder ? __atomic_load_n(m_holder, __ATOMIC_ACQUIRE) : 0;
+        if (deadline && !before(now, *deadline)) {
+            ZTLog::WriteLog(ZT_LOG_FAILURE, "MutexLock", __LINE__,
+                            "CZTMutex::Lock() %s: gave up after %ld ms, recorded holder %ld%s", name,
+                            elapsedMs(started), static_cast<long>(word & kPidMask),
+                            word ? "" : " (none: a process that does not record itself holds it)");
             return false;
+        }
         if (!before(now, nextLog)) {
-            uint64_t word = m_holder ? __atomic_load_n(m_holder, __ATOMIC_ACQUIRE) : 0;
             ZTLog::WriteLog(ZT_LOG_STEP, "MutexLock", __LINE__,
-                            "CZTMutex::Lock() %s: still waiting after %ld s, recorded holder %ld", name,
-                            static_cast<long>(now.tv_sec - started.tv_sec), static_cast<long>(word & kPidMask));
-            nextLog = addMs(now, kStillWaitingLogSeconds * 1000);
+                            "CZTMutex::Lock() %s: still waiting after %ld ms, recorded holder %ld", name,
+                            elapsedMs(started), static_cast<long>(word & kPidMask));
+            nextLog = addMs(now, 10L * kSlowWaitLogMs);
         }
     }
 }
@@ -291,7 +301,8 @@ bool CZTMutex::Lock()
             return true;
         }
     }
-    return waitWithRecovery(nullptr);
+    const timespec deadline = addMs(monotonicNow(), kGiveUpMs);
+    return waitWithRecovery(&deadline);
 }
 
 bool CZTMutex::Lock(unsigned long count)

@@ -30,7 +30,8 @@ public:
     CZTMutex(const CZTMutex&) = delete;
     CZTMutex& operator=(const CZTMutex&) = delete;
 
-    // Blocks until the lock is held; false only when there is no semaphore.
+    // Waits at most kGiveUpMs; false when there is no semaphore or the lock
+    // stayed taken that long (logged, with the recorded holder if any).
     bool Lock();
     // Waits at most count seconds (count 0: no attempt); true when the lock is held.
     bool Lock(unsigned long count);
@@ -44,6 +45,12 @@ public:
     // How long a waiter blocks on the semaphore between two looks at the
     // holder record; a dead holder's lock is taken over within about this long.
     static const unsigned kRecoverySliceMs = 20;
+    // Registry operations hold the lock for microseconds. A holder that keeps
+    // it for seconds is stuck, or is a process that never records itself
+    // (which cannot be proven dead): callers get an error instead of a hang.
+    static const unsigned kGiveUpMs = 5000;
+    // When a wait is worth a line in the log.
+    static const unsigned kSlowWaitLogMs = 1000;
 
 private:
     bool waitWithRecovery(const struct timespec* deadline);

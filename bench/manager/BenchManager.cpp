@@ -12,6 +12,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTreeWidget>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <unistd.h>
@@ -30,10 +31,15 @@
 
 namespace {
 
+// The tool's output is kept out of the benchmark's own standard output.
 bool vkey(const std::string& store, std::vector<std::string> args)
 {
     args.insert(args.begin(), {"--store", store});
-    return runProgram(ZVIT_BENCH_BINARY_DIR "/bin/tarnvkey", args) == 0;
+    std::string output;
+    if (runProgram(ZVIT_BENCH_BINARY_DIR "/bin/tarnvkey", args, &output) == 0)
+        return true;
+    fprintf(stderr, "tarnvkey %s failed: %s\n", args[2].c_str(), output.c_str());
+    return false;
 }
 
 std::string cert(const char* name)

@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "Store.h"
+
 namespace tarnvkey {
 
 int fail(Context& context, const std::string& message)
@@ -15,8 +17,13 @@ int failStatus(Context& context, const std::string& serial, vtoken::Status statu
     std::string where = serial.empty() ? std::string() : "key " + serial + ": ";
     if (status == vtoken::Status::NotFound)
         return fail(context, "no key with serial number " + serial + " in " + context.storeFolder);
-    if (status == vtoken::Status::IoError)
+    if (status == vtoken::Status::IoError) {
+        // A full disk or a size limit is something the user can act on: say so.
+        const std::string& reason = vtoken::lastStoreError();
+        if (!reason.empty())
+            return fail(context, where + "cannot write the store " + context.storeFolder + ": " + reason);
         return fail(context, where + "cannot read or write the store " + context.storeFolder);
+    }
     return fail(context, where + vtoken::statusText(status));
 }
 

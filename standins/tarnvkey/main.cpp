@@ -1,4 +1,5 @@
 // tarnvkey: manages the virtual keys of the software token.
+#include <csignal>
 #include <iostream>
 
 #include "Args.h"
@@ -8,6 +9,9 @@
 int main(int argc, char** argv)
 {
     using namespace tarnvkey;
+    // Under a file size limit the signal would end the tool in the middle of
+    // an update without a word; ignored, the write fails with its reason.
+    signal(SIGXFSZ, SIG_IGN);
     std::vector<std::string> args(argv + 1, argv + argc);
     Context context;
     context.out = &std::cout;

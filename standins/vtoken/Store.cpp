@@ -38,6 +38,8 @@ Status mkdirs(const std::string& folder)
     return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? Status::Ok : Status::IoError;
 }
 
+thread_local std::string t_lastError;
+
 PinSecret& secretOf(KeyRecord& record, PinKind kind)
 {
     return kind == PinKind::Admin ? record.adminPin : record.userPin;
@@ -229,8 +231,10 @@ Status Store::write(const KeyRecord& record) const
     std::string error;
     if (!ztfile::writeAtomically(recordPath(record.serial), text, 0600, &error)) {
         logLine("virtual key " + record.serial + ": " + error);
+        t_lastError = error;
         return Status::IoError;
     }
+    t_lastError.clear();
     return Status::Ok;
 }
 
@@ -434,6 +438,11 @@ Status Store::setRetries(const std::string& serial, int attempts) const
         record.userPin.maxAttempts = std::max(record.userPin.maxAttempts, std::max(attempts, 1));
         return Status::Ok;
     });
+}
+
+const std::string& lastStoreError()
+{
+    return t_lastError;
 }
 
 Status newKeyRecord(const std::string& serial, const std::string& label, const std::string& userPin,

@@ -1,5 +1,6 @@
 // The registry lock between real processes: no lost update while everyone
 // lives, no hang when a holder is killed, and nothing taken from a live holder.
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstring>
@@ -201,4 +202,73 @@ TEST_F(RegistryTest, OpeningTheLockNeverChangesTheModeOfALinkedFile)
     ASSERT_EQ(stat(target.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
     unlink(link.c_str());
+}
+
+TEST_F(RegistryTest, ALockHeldByAProcessThatNeverRecordsItselfMakesEveryWaitGiveUpWithAnError)
+{
+    ASSERT_EQ(SlotManagerInitialize(), 0u);
+    ASSERT_EQ(mkdir(tempFile("zvittarn").c_str(), 0700), 0);  // logging on
+    // Takes the semaphore the way a third-party library may: by name, with
+    // no holder record, so nothing can prove it abandoned.
+    const std::string ready = tempFile("raw.ready"), release = tempFile("raw.release");
+    const std::string name = lockName();
+    pid_t holder = forkChild([&] {
+        sem_t* sem = sem_open(name.c_str(), 0);
+        if (sem == SEM_FAILED || sem_wait(sem) != 0)
+            return 1;
+        writeFile(ready, "1");
+        while (access(release.c_str(), F_OK) != 0)
+            usleep(10000);
+        sem_post(sem);
+        return 0;
+    });
+    ASSERT_TRUE(waitForFile(ready, 10000));
+
+    // The daemon's publish, the manager's registration and read, at once.
+    using Clock = std::chrono::steady_clock;
+    std::vector<DWORD> codes(3, 0);
+    std::vector<long> tookMs(3, 0);
+    std::vector<std::thread> waits;
+    for (int i = 0; i < 3; ++i) {
+        waits.emplace_back([&, i] {
+            const auto start = Clock::now();
+            unsigned char info[sizeof(TokenInfo64)] = {0};
+            unsigned char label[64] = {0};
+            char slotName[260];
+            if (i == 0)
+                codes[i] = SlotManagerAddSlotInfo(1, "VKEY-1", info, nullptr, label);
+            else if (i == 1)
+                codes[i] = SlotManagerRegisterProcess() ? 0 : 1;
+            else
+                codes[i] = SlotManagerGetSlotName(1, slotName);
+            tookMs[i] = static_cast<long>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
+        });
+    }
+    for (auto& t : waits)
+        t.join();
+    long longest = 0;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NE(codes[i], 0u) << "wait " << i << " reported success without the lock";
+        EXPECT_GE(tookMs[i], static_cast<long>(CZTMutex::kGiveUpMs) - 50) << "wait " << i;
+        longest = std::max(longest, tookMs[i]);
+    }
+    printf("lock never released: 3 waits gave up with an error, longest %ld ms (bound %u ms)\n", longest,
+           CZTMutex::kGiveUpMs);
+    EXPECT_LT(longest, static_cast<long>(CZTMutex::kGiveUpMs) + 3000);
+    const std::string log = readFile(tempFile("zvittarn/zt_log.log"));
+    EXPECT_NE(log.find("still waiting after"), std::string::npos) << log;
+    EXPECT_NE(log.find("gave up after"), std::string::npos) << log;
+    EXPECT_NE(log.find("a process that does not record itself holds it"), std::string::npos) << log;
+    // Nothing was published under a lock nobody held.
+    char slotName[260];
+    writeFile(release, "1");
+    EXPECT_EQ(waitChild(holder), 0);
+    EXPECT_EQ(SlotManagerGetSlotName(1, slotName), 0x1004u);
+    // Once let go, the lock serves again, with exactly one token: the waits
+    // that gave up neither took nor gave one back.
+    EXPECT_EQ(WinProcLock(), 0u);
+    EXPECT_EQ(semValue(lockName()), 0);
+    WinProcUnLock();
+    EXPECT_EQ(semValue(lockName()), 1);
 }
