@@ -26,6 +26,9 @@ struct UserKey {
 const UserKey kUserKeys[] = {
     {"UkeyManage", "OpenWebPageAtStartup"},
     {"UkeyManage", "ShowZUdeVovavadErudWhenInsertDev"},
+    // The web bridge's remembered answers: normalised origins separated by ";".
+    {"WebBridge", "RememberedAllowedSites"},
+    {"WebBridge", "RememberedDeniedSites"},
 };
 
 // Another account that could write the file or its folder could change what
