@@ -1,6 +1,7 @@
 #pragma once
 // Trace files of both programs. Logging is switched on by creating the folder
-// /tmp/zvittarn; while it is missing a call costs one access().
+// /tmp/zvittarn; while it is missing a call costs one lstat(). What a folder
+// must be to be written to is in LogFile.h.
 
 class ZTLog
 {

@@ -112,7 +112,9 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 rm -rf "$demo"
-mkdir -p "$demo" /tmp/zvittarn   # the programs log only while /tmp/zvittarn exists
+mkdir -p "$demo"
+# The programs log only while /tmp/zvittarn exists, and only if it is private.
+[ -d /tmp/zvittarn ] || mkdir -m 700 /tmp/zvittarn
 
 say "Making two virtual keys (certificates in $demo/certs)"
 "$helpers/make-keys.sh" "$tarnvkey" "$demo/certs" "$pin" >"$demo/keys.log" 2>&1 \

@@ -11,6 +11,9 @@ SKF_EXPORT SKF_ULONG SKF_EnumDev(SKF_BOOL bPresent, char* szNameList, SKF_ULONG*
 {
     std::vector<std::string> names;
     const vtoken::Store keys = store();
+    // A refused store must not look like a store without keys.
+    if (keys.checkFolder() != vtoken::Status::Ok)
+        return SAR_FILEERR;
     if (bPresent) {
         for (const vtoken::KeyRecord& key : keys.pluggedKeys())
             names.push_back(key.deviceName);

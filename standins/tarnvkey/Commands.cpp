@@ -25,7 +25,8 @@ const std::vector<Command>& commands()
         {"cert", runCert, "CERTFILE",
          "Prints the rows the key manager's certificate viewer shows for a certificate (PEM or DER):\n"
          "one row a line: the field name, a tab, the value with \"\\\" written as \"\\\\\"\n"
-         "and line feeds as \"\\n\". Exit status 1 when the certificate does not decode."},
+         "and line feeds as \"\\n\". Exit status 1 when the certificate does not decode.",
+         false},
         {"retries", runRetries, "SERIAL N", "Sets the user PIN attempts left to N (0-255; 0 locks the PIN)."},
         {"delete", runDelete, "SERIAL", "Deletes the key and everything on it."},
         {"run-daemon", runRunDaemon, "[-- DAEMON ARGUMENTS]",

@@ -26,6 +26,7 @@ struct Command {
     int (*handler)(Context& context);
     const char* usage;  // arguments after the name
     const char* help;   // one or more lines
+    bool usesStore = true;
 };
 
 const std::vector<Command>& commands();

@@ -61,5 +61,12 @@ int main(int argc, char** argv)
     }
     if (!storeGiven)
         context.storeFolder = vtoken::configuredStoreFolder();
+    if (command->usesStore) {
+        const std::string problem = vtoken::storeFolderProblem(context.storeFolder);
+        if (!problem.empty()) {
+            std::cerr << "tarnvkey: " << problem << '\n';
+            return kExitFailed;
+        }
+    }
     return command->handler(context);
 }

@@ -27,6 +27,9 @@ uint32_t enumerate(uint64_t* count, void** handles, uint64_t* allCount)
         return ZTTOKEN_ERR_NOT_INITIALISED;
     if (!count || (*count > 0 && !handles))
         return ZTTOKEN_ERR_INVALID_ARG;
+    // A refused store must not look like a store without keys.
+    if (s.store->checkFolder() != vtoken::Status::Ok)
+        return ZTTOKEN_ERR_STORE_IO;
     std::vector<vtoken::KeyRecord> keys = s.store->pluggedKeys();
     uint64_t listed = std::min<uint64_t>(*count, keys.size());
     for (uint64_t i = 0; i < listed; ++i) {

@@ -1,9 +1,10 @@
 #include "Log.h"
 
-#include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <unistd.h>
+
+#include "LogFile.h"
 
 namespace vtoken {
 
@@ -11,22 +12,20 @@ namespace {
 
 std::mutex g_logMutex;
 LogSink g_sink;
+std::string g_folder;
 
 void defaultSink(const std::string& line)
 {
-    const char* dir = "/tmp/zvittarn";
-    if (access(dir, F_OK) != 0)
-        return;
-    FILE* file = fopen("/tmp/zvittarn/zt_vtoken.log", "a");
-    if (!file)
+    static const std::string programsFolder = ztlogfile::folderIn(ztlogfile::kDefaultBase);
+    ztlogfile::LogFile file(g_folder.empty() ? programsFolder : g_folder, "zt_vtoken.log");
+    if (!file.isOpen())
         return;
     time_t now = time(nullptr);
     struct tm local;
     localtime_r(&now, &local);
     char stamp[32];
     strftime(stamp, sizeof(stamp), "%Y-%m-%d %H:%M:%S", &local);
-    fprintf(file, "%s [%d] %s\n", stamp, static_cast<int>(getpid()), line.c_str());
-    fclose(file);
+    file.write(std::string(stamp) + " [" + std::to_string(getpid()) + "] " + line + "\n");
 }
 
 }  // namespace
@@ -35,6 +34,12 @@ void setLogSink(LogSink sink)
 {
     std::lock_guard<std::mutex> lock(g_logMutex);
     g_sink = std::move(sink);
+}
+
+void setLogFolder(const std::string& folder)
+{
+    std::lock_guard<std::mutex> lock(g_logMutex);
+    g_folder = folder;
 }
 
 void logLine(const std::string& line)

@@ -59,14 +59,41 @@ std::string Store::recordPath(const std::string& serial) const
     return m_folder + "/" + serial + kSuffix;
 }
 
+Status Store::checkFolder() const
+{
+    const std::string problem = storeFolderProblem(m_folder);
+    // Pollers ask many times a second: a refusal is logged once, until the
+    // folder's state changes.
+    static std::mutex loggedMutex;
+    static std::string logged;
+    bool fresh;
+    {
+        std::lock_guard<std::mutex> lock(loggedMutex);
+        fresh = logged != problem;
+        logged = problem;
+    }
+    if (problem.empty())
+        return Status::Ok;
+    if (fresh)
+        logLine(problem);
+    return Status::IoError;
+}
+
 Status Store::prepare() const
 {
-    return mkdirs(m_folder);
+    Status status = checkFolder();
+    if (status != Status::Ok)
+        return status;
+    status = mkdirs(m_folder);
+    // Checked again: someone else may have made the folder meanwhile.
+    return status == Status::Ok ? checkFolder() : status;
 }
 
 std::vector<std::string> Store::serials() const
 {
     std::vector<std::string> out;
+    if (checkFolder() != Status::Ok)
+        return out;
     DIR* dir = opendir(m_folder.c_str());
     if (!dir)
         return out;
@@ -141,6 +168,8 @@ Status Store::load(const std::string& serial, KeyRecord* record) const
 {
     if (!validSerial(serial))
         return Status::BadArgument;
+    if (checkFolder() != Status::Ok)
+        return Status::IoError;
     const std::string path = recordPath(serial);
     struct stat now;
     if (stat(path.c_str(), &now) != 0)
@@ -260,6 +289,8 @@ Status Store::remove(const std::string& serial) const
 {
     if (!validSerial(serial))
         return Status::BadArgument;
+    if (checkFolder() != Status::Ok)
+        return Status::IoError;
     if (access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT)
         return Status::NotFound;
     ztfile::LockGuard storeLock(m_folder + "/store");
@@ -275,6 +306,8 @@ Status Store::update(const std::string& serial, const std::function<Status(KeyRe
 {
     if (!validSerial(serial))
         return Status::BadArgument;
+    if (checkFolder() != Status::Ok)
+        return Status::IoError;
     // No lock file is left behind for a key that does not exist.
     if (access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT)
         return Status::NotFound;
@@ -298,6 +331,8 @@ Status Store::plug(const std::string& serial, int* slot) const
 {
     if (!validSerial(serial))
         return Status::BadArgument;
+    if (checkFolder() != Status::Ok)
+        return Status::IoError;
     ztfile::LockGuard storeLock(m_folder + "/store");
     if (!storeLock.ok())
         return access(m_folder.c_str(), F_OK) == 0 ? Status::IoError : Status::NotFound;
@@ -326,6 +361,8 @@ Status Store::unplug(const std::string& serial) const
 {
     if (!validSerial(serial))
         return Status::BadArgument;
+    if (checkFolder() != Status::Ok)
+        return Status::IoError;
     ztfile::LockGuard storeLock(m_folder + "/store");
     return update(serial, [](KeyRecord& record) {
         record.plugged = false;
@@ -340,6 +377,10 @@ PinResult Store::countedAttempt(const std::string& serial, PinKind kind, const s
     PinResult result;
     if (!validSerial(serial)) {
         result.status = Status::BadArgument;
+        return result;
+    }
+    if (checkFolder() != Status::Ok) {
+        result.status = Status::IoError;
         return result;
     }
     if (access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT) {

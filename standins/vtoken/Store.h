@@ -36,9 +36,13 @@ public:
     const std::string& folder() const { return m_folder; }
     std::string recordPath(const std::string& serial) const;
 
-    // Creates the folder (mode 0700) when missing.
+    // IoError, logged, when the folder may not hold keys (see
+    // storeFolderProblem); every operation checks it first.
+    Status checkFolder() const;
+    // Creates the folder (mode 0700, parents too) when missing.
     Status prepare() const;
-    // Serial numbers of every record file, sorted.
+    // Serial numbers of every record file, sorted. Lists are empty when the
+    // folder is refused.
     std::vector<std::string> serials() const;
     std::vector<ListedKey> list() const;
     // Plugged keys with a valid record, ordered by slot.

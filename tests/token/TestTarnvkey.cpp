@@ -5,7 +5,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
+#include <sys/stat.h>
+
 #include "ChildProcess.h"
+#include "OtherUser.h"
 #include "TokenTestSupport.h"
 
 namespace {
@@ -202,6 +205,40 @@ TEST_F(Tool, WithoutStoreItUsesTheConfiguredOneOrTheDocumentedDefault)
                             &output, {"HOME=" + home, "XDG_DATA_HOME=" + root.tempDir() + "/xdg"}))
         << output;
     EXPECT_FALSE(readFile(root.tempDir() + "/xdg/zvit-vtoken/X.vkey").empty());
+}
+
+TEST_F(Tool, WithoutAHomeOrWithAStoreOthersControlItStopsAndSaysWhy)
+{
+    setIniValue(root.configPath(), "VirtualToken", "StorePath", "");
+    std::string output;
+    EXPECT_EQ(1, runProgram(ZVIT_TEST_BINARY_DIR "/bin/tarnvkey", {"list"}, &output, {"HOME", "XDG_DATA_HOME"}));
+    EXPECT_NE(std::string::npos, output.find("tarnvkey: no key store folder: set XDG_DATA_HOME or HOME")) << output;
+    // A command that needs no store still works.
+    EXPECT_EQ(0, runProgram(ZVIT_TEST_BINARY_DIR "/bin/tarnvkey", {"cert", fixture("dn-cn-middle.pem")}, &output,
+                            {"HOME", "XDG_DATA_HOME"}))
+        << output;
+
+    ok({"create", "K1", "--label", "k", "--pin", "12345678"});
+    ASSERT_EQ(0, chmod(folder.c_str(), 0777));
+    EXPECT_EQ(1, run({"plug", "K1"}, &output));
+    EXPECT_NE(std::string::npos, output.find("the key store folder " + folder + " can be written by group or others: "
+                                             "chmod go-w " + folder))
+        << output;
+    ASSERT_EQ(0, chmod(folder.c_str(), 0700));
+    ok({"plug", "K1"});
+}
+
+TEST_F(Tool, AStoreOfAnotherUserIsRefusedForThatUser)
+{
+    const std::string why = otherUserUnavailable();
+    if (!why.empty())
+        GTEST_SKIP() << why;
+    ok({"create", "K1", "--label", "k", "--pin", "12345678"});
+    letOtherUserReach(folder);
+    ASSERT_EQ(0, chmod(folder.c_str(), 0755));  // readable, but root's
+    std::string output;
+    EXPECT_EQ(1, runProgramAsOtherUser(ZVIT_TEST_BINARY_DIR "/bin/tarnvkey", {"--store", folder, "list"}, &output));
+    EXPECT_NE(std::string::npos, output.find("the key store folder " + folder + " belongs to another user (uid 0")) << output;
 }
 
 TEST_F(Tool, HelpNamesEveryCommandForANewUser)

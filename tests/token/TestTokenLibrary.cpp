@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sys/stat.h>
 
 #include "ChildProcess.h"
 #include "MemCertStore.h"
@@ -418,6 +419,18 @@ TEST_F(TokenLibrary, ADamagedKeyIsLeftOutAndTheOtherStillListed)
     EXPECT_EQ("ZVIT VKey K2", seen[0].name);
     void* device = nullptr;
     EXPECT_EQ(ZTTOKEN_ERR_NO_DEVICE, ZTToken_OpenDeviceByName("ZVIT VKey K1", &device));
+}
+
+TEST_F(TokenLibrary, AStoreOthersCanWriteFailsEnumerationInsteadOfLookingEmpty)
+{
+    ASSERT_EQ(0, chmod(folder.c_str(), 0777));
+    uint64_t count = 10, all = 10;
+    void* handles[10] = {};
+    EXPECT_EQ(ZTTOKEN_ERR_STORE_IO, ZTToken_EnumDeviceWithAllCount(&count, handles, &all));
+    void* device = nullptr;
+    EXPECT_NE(ZTTOKEN_OK, ZTToken_OpenDeviceByName("ZVIT VKey K1", &device));
+    ASSERT_EQ(0, chmod(folder.c_str(), 0700));
+    EXPECT_EQ(2u, enumerate().size());
 }
 
 TEST_F(TokenLibrary, SupportedReaderTableInTwoCalls)
