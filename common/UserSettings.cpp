@@ -162,3 +162,22 @@ uint32_t writeUserSetting(const char* section, const char* key, const QString& v
         return fail(path + QStringLiteral(": cannot be written (disk full or read-only?)"));
     return 0;
 }
+
+QStringList readUserList(const char* section, const char* key)
+{
+    QString text;
+    QStringList entries;
+    if (!readUserSetting(section, key, &text))
+        return entries;
+    for (const QString& entry : text.split(QLatin1Char(';'))) {
+        const QString trimmed = entry.trimmed();
+        if (!trimmed.isEmpty() && !entries.contains(trimmed))
+            entries << trimmed;
+    }
+    return entries;
+}
+
+uint32_t writeUserList(const char* section, const char* key, const QStringList& entries, QString* reason)
+{
+    return writeUserSetting(section, key, entries.join(QLatin1Char(';')), reason);
+}

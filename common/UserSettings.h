@@ -5,6 +5,7 @@
 // keys listed as user settings are taken from that file: the bank's policy
 // (shared names, allowed sites and libraries) stays with the installed file.
 #include <QString>
+#include <QStringList>
 #include <cstdint>
 
 // Folder of the user's file below the configuration home.
@@ -27,3 +28,7 @@ uint32_t configUIntSetting(const char* section, const char* key, uint32_t fallba
 // setting; ZT_ERR_UNEXPECTED when the file cannot be written, with the reason
 // in *reason when given.
 uint32_t writeUserSetting(const char* section, const char* key, const QString& value, QString* reason = nullptr);
+
+// A user setting that holds a list, its entries separated by ";".
+QStringList readUserList(const char* section, const char* key);
+uint32_t writeUserList(const char* section, const char* key, const QStringList& entries, QString* reason = nullptr);

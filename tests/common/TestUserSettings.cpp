@@ -133,3 +133,37 @@ TEST_F(UserSettings, AFullDiskFailsTheSaveAndKeepsThePreviousFile)
     EXPECT_EQ(readFile(userFile()), before);
     EXPECT_EQ(configUIntSetting("UkeyManage", "OpenWebPageAtStartup", 7), 0u);
 }
+
+TEST_F(UserSettings, ListsOfOriginsRoundTripWithTheirSeparators)
+{
+    const QStringList sites {"https://bank.example", "http://127.0.0.1:8080", "https://a.example:8443"};
+    ASSERT_EQ(writeUserList("WebBridge", "RememberedAllowedSites", sites), 0u);
+    EXPECT_EQ(readUserList("WebBridge", "RememberedAllowedSites"), sites);
+    ASSERT_EQ(writeUserList("WebBridge", "RememberedAllowedSites", {}), 0u);
+    EXPECT_TRUE(readUserList("WebBridge", "RememberedAllowedSites").isEmpty());
+}
+
+TEST_F(UserSettings, AnUnprivilegedUserSavesBesideARootOwnedInstallation)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to act as another user";
+    chmod(m_root.root().c_str(), 0755);
+    chmod(m_root.configPath().c_str(), 0644);
+    const std::string home = m_root.tempDir() + "/nobody-home";
+    ASSERT_EQ(0, system(("mkdir -p '" + home + "' && chown 65534:65534 '" + home + "'").c_str()));
+    chmod(m_root.tempDir().c_str(), 0755);
+    const pid_t child = forkChild([&] {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            return 2;
+        setenv("XDG_CONFIG_HOME", (home + "/.config").c_str(), 1);
+        if (writeUserSetting("UkeyManage", "OpenWebPageAtStartup", "0") != 0)
+            return 3;
+        return configUIntSetting("UkeyManage", "OpenWebPageAtStartup", 7) == 0 ? 0 : 4;
+    });
+    EXPECT_EQ(waitChild(child), 0);
+    EXPECT_EQ(readFile(m_root.configPath()), m_installed);
+    struct stat st {};
+    ASSERT_EQ(0, stat((home + "/.config/" ZT_USER_SETTINGS_FOLDER "/Config.ini").c_str(), &st));
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
