@@ -352,6 +352,22 @@
         <source>openWebPageAtStartup</source>
         <translation>插入金鑰時開啟網銀頁面</translation>
     </message>
+    <message>
+        <source>rememberedSites</source>
+        <translation>已記住選擇的網站：</translation>
+    </message>
+    <message>
+        <source>d_forgetSite</source>
+        <translation>忘記此網站</translation>
+    </message>
+    <message>
+        <source>site_allowed</source>
+        <translation>%1 — 已允許</translation>
+    </message>
+    <message>
+        <source>site_denied</source>
+        <translation>%1 — 已拒絕</translation>
+    </message>
 </context>
 <context>
     <name>Dialog_System_Check</name>
@@ -362,6 +378,57 @@
     <message>
         <source>ok</source>
         <translation>確定</translation>
+    </message>
+</context>
+<context>
+    <name>BridgeQuestions</name>
+    <message>
+        <source>consent_title</source>
+        <translation>網頁請求使用您的金鑰</translation>
+    </message>
+    <message>
+        <source>consent_intro</source>
+        <translation>以下網站的網頁想要使用您的 USB 金鑰：</translation>
+    </message>
+    <message>
+        <source>consent_what</source>
+        <translation>如果允許，該網站可以讀取金鑰的序號和憑證（憑證中含有您的姓名），並可以驗證和變更金鑰的 PIN 碼。</translation>
+    </message>
+    <message>
+        <source>consent_advice</source>
+        <translation>只允許您自己開啟的銀行網站。如果您不認識該網站，請拒絕。</translation>
+    </message>
+    <message>
+        <source>consent_remember</source>
+        <translation>記住我對此網站的選擇</translation>
+    </message>
+    <message>
+        <source>consent_asked_every_time</source>
+        <translation>從檔案開啟或沒有自己網站的網頁每次都會詢問。</translation>
+    </message>
+    <message>
+        <source>consent_allow</source>
+        <translation>允許</translation>
+    </message>
+    <message>
+        <source>consent_deny</source>
+        <translation>拒絕</translation>
+    </message>
+    <message>
+        <source>lastpin_title</source>
+        <translation>最後一次 PIN 碼嘗試</translation>
+    </message>
+    <message>
+        <source>lastpin_text</source>
+        <translation>該網站想要在您的金鑰上驗證 PIN 碼，但只剩一次機會：PIN 碼錯誤將鎖定金鑰。只有在確定 PIN 碼正確時才傳送。</translation>
+    </message>
+    <message>
+        <source>lastpin_proceed</source>
+        <translation>傳送 PIN 碼</translation>
+    </message>
+    <message>
+        <source>lastpin_cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 </TS>

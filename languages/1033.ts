@@ -352,6 +352,22 @@ Reinstall the key manager's libraries, then start it again.</translation>
         <source>openWebPageAtStartup</source>
         <translation>Open the online banking page when a key is plugged in</translation>
     </message>
+    <message>
+        <source>rememberedSites</source>
+        <translation>Web sites whose answer is remembered:</translation>
+    </message>
+    <message>
+        <source>d_forgetSite</source>
+        <translation>Forget this site</translation>
+    </message>
+    <message>
+        <source>site_allowed</source>
+        <translation>%1 — allowed</translation>
+    </message>
+    <message>
+        <source>site_denied</source>
+        <translation>%1 — refused</translation>
+    </message>
 </context>
 <context>
     <name>Dialog_System_Check</name>
@@ -362,6 +378,57 @@ Reinstall the key manager's libraries, then start it again.</translation>
     <message>
         <source>ok</source>
         <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>BridgeQuestions</name>
+    <message>
+        <source>consent_title</source>
+        <translation>A web page asks to use your key</translation>
+    </message>
+    <message>
+        <source>consent_intro</source>
+        <translation>A web page of this site wants to use your USB key:</translation>
+    </message>
+    <message>
+        <source>consent_what</source>
+        <translation>If you allow it, this site can read the key's serial number and certificates (which carry your name), and verify and change the key's PIN.</translation>
+    </message>
+    <message>
+        <source>consent_advice</source>
+        <translation>Allow only your bank's site, opened by yourself. If you do not know this site, refuse.</translation>
+    </message>
+    <message>
+        <source>consent_remember</source>
+        <translation>Remember my choice for this site</translation>
+    </message>
+    <message>
+        <source>consent_asked_every_time</source>
+        <translation>Pages opened from a file or without a site of their own are asked every time.</translation>
+    </message>
+    <message>
+        <source>consent_allow</source>
+        <translation>Allow</translation>
+    </message>
+    <message>
+        <source>consent_deny</source>
+        <translation>Refuse</translation>
+    </message>
+    <message>
+        <source>lastpin_title</source>
+        <translation>Last PIN attempt</translation>
+    </message>
+    <message>
+        <source>lastpin_text</source>
+        <translation>This site wants to check a PIN on your key, and only one attempt is left: a wrong PIN will lock the key. Send the PIN only if you are sure it is right.</translation>
+    </message>
+    <message>
+        <source>lastpin_proceed</source>
+        <translation>Send the PIN</translation>
+    </message>
+    <message>
+        <source>lastpin_cancel</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>

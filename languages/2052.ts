@@ -352,6 +352,22 @@
         <source>openWebPageAtStartup</source>
         <translation>插入密钥时打开网银页面</translation>
     </message>
+    <message>
+        <source>rememberedSites</source>
+        <translation>已记住选择的网站：</translation>
+    </message>
+    <message>
+        <source>d_forgetSite</source>
+        <translation>忘记此网站</translation>
+    </message>
+    <message>
+        <source>site_allowed</source>
+        <translation>%1 — 已允许</translation>
+    </message>
+    <message>
+        <source>site_denied</source>
+        <translation>%1 — 已拒绝</translation>
+    </message>
 </context>
 <context>
     <name>Dialog_System_Check</name>
@@ -362,6 +378,57 @@
     <message>
         <source>ok</source>
         <translation>确定</translation>
+    </message>
+</context>
+<context>
+    <name>BridgeQuestions</name>
+    <message>
+        <source>consent_title</source>
+        <translation>网页请求使用您的密钥</translation>
+    </message>
+    <message>
+        <source>consent_intro</source>
+        <translation>以下网站的网页想要使用您的 USB 密钥：</translation>
+    </message>
+    <message>
+        <source>consent_what</source>
+        <translation>如果允许，该网站可以读取密钥的序列号和证书（证书中含有您的姓名），并可以验证和修改密钥的 PIN 码。</translation>
+    </message>
+    <message>
+        <source>consent_advice</source>
+        <translation>只允许您自己打开的银行网站。如果您不认识该网站，请拒绝。</translation>
+    </message>
+    <message>
+        <source>consent_remember</source>
+        <translation>记住我对此网站的选择</translation>
+    </message>
+    <message>
+        <source>consent_asked_every_time</source>
+        <translation>从文件打开或没有自己网站的网页每次都会询问。</translation>
+    </message>
+    <message>
+        <source>consent_allow</source>
+        <translation>允许</translation>
+    </message>
+    <message>
+        <source>consent_deny</source>
+        <translation>拒绝</translation>
+    </message>
+    <message>
+        <source>lastpin_title</source>
+        <translation>最后一次 PIN 码尝试</translation>
+    </message>
+    <message>
+        <source>lastpin_text</source>
+        <translation>该网站想要在您的密钥上验证 PIN 码，但只剩一次机会：PIN 码错误将锁定密钥。只有在确定 PIN 码正确时才发送。</translation>
+    </message>
+    <message>
+        <source>lastpin_proceed</source>
+        <translation>发送 PIN 码</translation>
+    </message>
+    <message>
+        <source>lastpin_cancel</source>
+        <translation>取消</translation>
     </message>
 </context>
 </TS>

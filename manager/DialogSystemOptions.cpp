@@ -1,14 +1,33 @@
 #include "DialogSystemOptions.h"
 
+#include <QCoreApplication>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "BridgeConfig.h"
 #include "ConfigValues.h"
 #include "DialogSystemCheck.h"
 #include "LanguageWidgets.h"
 #include "OperationMessages.h"
+#include "UserSettings.h"
 #include "ZTLog.h"
 #include "global_def_var.h"
 #include "ui_DialogSystemOptions.h"
 
 #define LOG_SOURCE "Dialog_System_Options"
+
+namespace {
+
+struct RememberedList {
+    const char* key;
+    const char* textKey;  // "%1" is the origin
+};
+const RememberedList kRememberedLists[] = {
+    {"RememberedAllowedSites", "site_allowed"},
+    {"RememberedDeniedSites", "site_denied"},
+};
+
+}  // namespace
 
 Dialog_System_Options::Dialog_System_Options(QWidget* parent) : QDialog(parent), ui(new Ui_Dialog_System_Options)
 {
@@ -17,6 +36,43 @@ Dialog_System_Options::Dialog_System_Options(QWidget* parent) : QDialog(parent),
                           g_szLanguageQmFileName);
     ui->checkBox_openWebPageAtStartup->setChecked(readConfigUInt("UkeyManage", "OpenWebPageAtStartup", 1) != 0);
     connect(ui->pushButton_systemCheck, SIGNAL(clicked()), this, SLOT(slot_openSystemDetectionDialog()));
+    connect(ui->pushButton_forgetSite, &QPushButton::clicked, this, &Dialog_System_Options::forgetSelectedSite);
+    connect(ui->listWidget_rememberedSites, &QListWidget::itemSelectionChanged, this,
+            [this] { ui->pushButton_forgetSite->setEnabled(ui->listWidget_rememberedSites->currentItem()); });
+    listRememberedSites();
+}
+
+void Dialog_System_Options::listRememberedSites()
+{
+    ui->listWidget_rememberedSites->clear();
+    for (const RememberedList& list : kRememberedLists) {
+        for (const QString& origin : readUserList(ZT_BRIDGE_SECTION, list.key)) {
+            auto* item = new QListWidgetItem(
+                Language_LoadContextString("Dialog_System_Options", list.textKey, g_szLanguageQmFileName).arg(origin));
+            item->setData(Qt::UserRole, origin);
+            item->setData(Qt::UserRole + 1, QByteArray(list.key));
+            ui->listWidget_rememberedSites->addItem(item);
+        }
+    }
+    ui->pushButton_forgetSite->setEnabled(false);
+}
+
+// Forgetting takes effect at once, like the choice it undoes: the next page of
+// that site is asked again.
+void Dialog_System_Options::forgetSelectedSite()
+{
+    QListWidgetItem* item = ui->listWidget_rememberedSites->currentItem();
+    if (!item)
+        return;
+    const QByteArray key = item->data(Qt::UserRole + 1).toByteArray();
+    QStringList origins = readUserList(ZT_BRIDGE_SECTION, key.constData());
+    origins.removeAll(item->data(Qt::UserRole).toString());
+    const uint32_t ret = writeUserList(ZT_BRIDGE_SECTION, key.constData(), origins);
+    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, " forget site %s dwRet:%d",
+                    item->data(Qt::UserRole).toString().toUtf8().constData(), ret);
+    if (ret != 0)
+        showNotice("Options_Save_Failed", 0x10);
+    listRememberedSites();
 }
 
 Dialog_System_Options::~Dialog_System_Options()

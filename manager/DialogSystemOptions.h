@@ -1,6 +1,6 @@
 #pragma once
-// Options: whether the bank's web page opens at start-up; the way to the
-// system check.
+// Options: whether the bank's web page opens at start-up, the web sites whose
+// answer the user asked to remember, and the way to the system check.
 #include <QDialog>
 
 class Ui_Dialog_System_Options;
@@ -19,5 +19,8 @@ public slots:
     void slot_openSystemDetectionDialog();
 
 private:
+    void listRememberedSites();
+    void forgetSelectedSite();
+
     Ui_Dialog_System_Options* ui;
 };

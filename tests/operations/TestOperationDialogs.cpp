@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QTableWidget>
 #include <cstring>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "global_def_var.h"
 #include "OperationsTest.h"
 #include "TestRoot.h"
+#include "UserSettings.h"
 #include "ZUdeVovavadErudsDlg.h"
 #include "ui_ZUdeVovavadErudsDlg.h"
 
@@ -66,10 +68,11 @@ TEST(CommandOutputTest, MissingFailingOrHangingCommandsAreUnavailable)
     EXPECT_FALSE(hung.available);
 }
 
-TEST_F(OperationsTest, OptionsSettingIsWrittenOnOkOnlyAndSurvivesARestart)
+TEST_F(OperationsTest, OptionsSettingIsWrittenOnOkOnlyIntoTheUsersFileAndSurvivesARestart)
 {
     ASSERT_TRUE(startWindow());
-    const std::string config = m_root->configPath();
+    const std::string installed = readFile(m_root->configPath());
+    const std::string config = m_root->userConfigHome() + "/org.zvit.zevudazivud/Config.ini";
     {
         ModalScript script;
         script.then("Dialog_System_Options", [](QWidget* d) {
@@ -85,6 +88,7 @@ TEST_F(OperationsTest, OptionsSettingIsWrittenOnOkOnlyAndSurvivesARestart)
     const std::string written = readFile(config);
     EXPECT_NE(written.find("OpenWebPageAtStartup=1"), std::string::npos) << written;
     EXPECT_EQ(written.find("OpenWebPageAtStartup=0"), std::string::npos) << written;
+    EXPECT_EQ(readFile(m_root->configPath()), installed) << "the installed file is never written";
 
     stopWindow();
     ASSERT_TRUE(startWindow());
@@ -220,12 +224,9 @@ TEST_F(SystemCheckTest, APulledKeyLeavesTheTable)
 TEST_F(OperationsTest, AnOptionThatCannotBeSavedIsSaidAndTheDialogStaysOpen)
 {
     ASSERT_TRUE(startWindow());
-    // A configuration path the utility library cannot write.
-    char saved[ZT_PATH_LEN];
-    memcpy(saved, g_szConfigFilePath, sizeof(saved));
-    const std::string folder = m_root->tempDir() + "/not-a-file";
-    fs::create_directories(folder);
-    snprintf(g_szConfigFilePath, sizeof(g_szConfigFilePath), "%s", folder.c_str());
+    // The user's settings folder is a file: nothing can be saved there.
+    fs::create_directories(m_root->userConfigHome());
+    writeFile(m_root->userConfigHome() + "/org.zvit.zevudazivud", "not a folder");
     {
         Dialog_System_Options options(m_window.get());
         options.show();
@@ -237,5 +238,31 @@ TEST_F(OperationsTest, AnOptionThatCannotBeSavedIsSaidAndTheDialogStaysOpen)
         EXPECT_TRUE(options.isVisible());
         EXPECT_NE(options.result(), QDialog::Accepted);
     }
-    memcpy(g_szConfigFilePath, saved, sizeof(saved));
+}
+
+TEST_F(OperationsTest, ARememberedSiteIsListedAndForgottenAtOnce)
+{
+    ASSERT_EQ(writeUserList("WebBridge", "RememberedAllowedSites", {"https://bank.example", "http://127.0.0.1:8080"}), 0u);
+    ASSERT_EQ(writeUserList("WebBridge", "RememberedDeniedSites", {"https://evil.example"}), 0u);
+    ASSERT_TRUE(startWindow());
+    Dialog_System_Options options(m_window.get());
+    auto* list = options.findChild<QListWidget*>("listWidget_rememberedSites");
+    auto* forget = options.findChild<QPushButton*>("pushButton_forgetSite");
+    ASSERT_NE(list, nullptr);
+    ASSERT_NE(forget, nullptr);
+    std::vector<std::string> shown;
+    for (int i = 0; i < list->count(); ++i)
+        shown.push_back(list->item(i)->text().toStdString());
+    EXPECT_EQ(shown, (std::vector<std::string> {"https://bank.example — allowed", "http://127.0.0.1:8080 — allowed",
+                                                "https://evil.example — refused"}));
+    EXPECT_FALSE(forget->isEnabled()) << "nothing chosen yet";
+
+    list->setCurrentRow(0);
+    forget->click();
+    EXPECT_EQ(readUserList("WebBridge", "RememberedAllowedSites"), QStringList {"http://127.0.0.1:8080"});
+    list->setCurrentRow(1);
+    forget->click();
+    EXPECT_TRUE(readUserList("WebBridge", "RememberedDeniedSites").isEmpty());
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text().toStdString(), "http://127.0.0.1:8080 — allowed");
 }

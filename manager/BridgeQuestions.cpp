@@ -1,0 +1,192 @@
+#include "BridgeQuestions.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QStyle>
+#include <QVBoxLayout>
+
+#include "Language.h"
+#include "ZTCommonDef.h"
+#include "ZTLog.h"
+#include "global_def_var.h"
+
+#define LOG_SOURCE "BridgeQuestions"
+
+const char* const BridgeQuestions::kConsentDialogName = "siteConsentDialog";
+const char* const BridgeQuestions::kLastAttemptDialogName = "lastPinAttemptDialog";
+
+namespace {
+
+QString tr(const char* key)
+{
+    return Language_LoadContextString("BridgeQuestions", key, g_szLanguageQmFileName);
+}
+
+// Asked while the manager may be hidden in the tray: on top, and taking focus.
+void raiseDialog(QDialog* dialog)
+{
+    dialog->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+    dialog->setAttribute(Qt::WA_DeleteOnClose, true);
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+QLabel* originLabel(const QString& origin)
+{
+    // The whole origin, never elided: a look-alike host must be readable.
+    auto* label = new QLabel;
+    label->setObjectName(QStringLiteral("label_origin"));
+    label->setTextFormat(Qt::PlainText);
+    label->setText(origin);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QFont font = label->font();
+    font.setBold(true);
+    font.setPointSizeF(font.pointSizeF() * 1.4);
+    label->setFont(font);
+    return label;
+}
+
+QLabel* textLabel(const QString& text)
+{
+    auto* label = new QLabel(text);
+    label->setWordWrap(true);
+    return label;
+}
+
+}  // namespace
+
+BridgeQuestions::BridgeQuestions(QObject* parent) : QObject(parent) {}
+
+BridgeQuestions::~BridgeQuestions()
+{
+    for (Question& question : m_questions) {
+        if (question.dialog)
+            delete question.dialog.data();
+    }
+}
+
+int BridgeQuestions::askSiteConsent(const QString& origin, bool canRemember,
+                                    std::function<void(bool allow, bool remember)> answer)
+{
+    return ask(QStringLiteral("consent ") + origin + (canRemember ? "" : " (once)"),
+               &BridgeQuestions::makeConsentDialog, origin, canRemember, std::move(answer));
+}
+
+int BridgeQuestions::confirmLastPinAttempt(const QString& origin, std::function<void(bool proceed)> answer)
+{
+    return ask(QStringLiteral("last PIN attempt ") + origin, &BridgeQuestions::makeLastAttemptDialog, origin, false,
+               [answer](bool proceed, bool) { answer(proceed); });
+}
+
+int BridgeQuestions::ask(const QString& key, QDialog* (BridgeQuestions::*make)(const QString&, bool),
+                         const QString& origin, bool canRemember, std::function<void(bool, bool)> answer)
+{
+    const int id = m_nextId++;
+    Question& question = m_questions[key];
+    question.waiters.append(Waiter {id, std::move(answer)});
+    if (!question.dialog) {
+        QDialog* dialog = (this->*make)(origin, canRemember);
+        question.dialog = dialog;
+        // Closing the window without a choice is no permission.
+        connect(dialog, &QDialog::finished, this, [this, key](int result) {
+            auto it = m_questions.find(key);
+            if (it == m_questions.end())
+                return;
+            auto* remember = it->dialog ? it->dialog->findChild<QCheckBox*>(QStringLiteral("checkBox_remember")) : nullptr;
+            answerAll(key, result == QDialog::Accepted, remember && remember->isEnabled() && remember->isChecked());
+        });
+        raiseDialog(dialog);
+    } else {
+        question.dialog->raise();
+        question.dialog->activateWindow();
+    }
+    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "asked %s (question %d)", key.toUtf8().constData(), id);
+    return id;
+}
+
+void BridgeQuestions::answerAll(const QString& key, bool yes, bool remember)
+{
+    const QVector<Waiter> waiters = m_questions.take(key).waiters;
+    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "answered %s: %s%s", key.toUtf8().constData(),
+                    yes ? "yes" : "no", remember ? ", remembered" : "");
+    for (const Waiter& waiter : waiters)
+        waiter.answer(yes, remember);
+}
+
+void BridgeQuestions::withdraw(int id)
+{
+    for (auto it = m_questions.begin(); it != m_questions.end(); ++it) {
+        QVector<Waiter>& waiters = it->waiters;
+        for (int i = 0; i < waiters.size(); ++i) {
+            if (waiters[i].id != id)
+                continue;
+            waiters.remove(i);
+            if (waiters.isEmpty()) {
+                QPointer<QDialog> dialog = it->dialog;
+                m_questions.erase(it);
+                if (dialog)
+                    dialog->close();  // no one is left to answer: finished finds nothing
+            }
+            return;
+        }
+    }
+}
+
+QDialog* BridgeQuestions::makeConsentDialog(const QString& origin, bool canRemember)
+{
+    auto* dialog = new QDialog(nullptr);
+    dialog->setObjectName(QString::fromLatin1(kConsentDialogName));
+    dialog->setWindowTitle(tr("consent_title"));
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(textLabel(tr("consent_intro")));
+    layout->addWidget(originLabel(origin));
+    layout->addWidget(textLabel(tr("consent_what")));
+    layout->addWidget(textLabel(tr("consent_advice")));
+    auto* remember = new QCheckBox(tr("consent_remember"));
+    remember->setObjectName(QStringLiteral("checkBox_remember"));
+    remember->setEnabled(canRemember);
+    layout->addWidget(remember);
+    if (!canRemember)
+        layout->addWidget(textLabel(tr("consent_asked_every_time")));
+    auto* buttons = new QDialogButtonBox;
+    QPushButton* allow = buttons->addButton(tr("consent_allow"), QDialogButtonBox::AcceptRole);
+    QPushButton* deny = buttons->addButton(tr("consent_deny"), QDialogButtonBox::RejectRole);
+    allow->setObjectName(QStringLiteral("pushButton_allow"));
+    deny->setObjectName(QStringLiteral("pushButton_deny"));
+    // Enter must not hand the key to a site by accident.
+    allow->setAutoDefault(false);
+    deny->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog->setMinimumWidth(420);
+    return dialog;
+}
+
+QDialog* BridgeQuestions::makeLastAttemptDialog(const QString& origin, bool)
+{
+    auto* dialog = new QDialog(nullptr);
+    dialog->setObjectName(QString::fromLatin1(kLastAttemptDialogName));
+    dialog->setWindowTitle(tr("lastpin_title"));
+    auto* layout = new QVBoxLayout(dialog);
+    layout->addWidget(originLabel(origin));
+    layout->addWidget(textLabel(tr("lastpin_text")));
+    auto* buttons = new QDialogButtonBox;
+    QPushButton* proceed = buttons->addButton(tr("lastpin_proceed"), QDialogButtonBox::AcceptRole);
+    QPushButton* cancel = buttons->addButton(tr("lastpin_cancel"), QDialogButtonBox::RejectRole);
+    proceed->setObjectName(QStringLiteral("pushButton_proceed"));
+    cancel->setObjectName(QStringLiteral("pushButton_cancel"));
+    proceed->setAutoDefault(false);
+    cancel->setDefault(true);
+    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog->setMinimumWidth(420);
+    return dialog;
+}
