@@ -6,6 +6,8 @@ const params = new URLSearchParams(location.search);
 const firstPort = Number(params.get('port')) || 51913;
 const ports = Array.from({ length: 10 }, (_, i) => firstPort + i);
 const bridge = new KeyBridge(ports);
+bridge.onWaitingForPermission = () =>
+  show('status', 'Waiting for your permission: answer the key manager\'s question on your screen.');
 
 function show(id, text, ok) {
   const element = $(id);
@@ -33,7 +35,7 @@ $('connect').addEventListener('click', async () => {
     $('verify').disabled = false;
     $('change').disabled = false;
   } catch (e) {
-    show('status', e.message);
+    show('status', e.message, e instanceof KeyBridgeRefused ? false : undefined);
   }
 });
 

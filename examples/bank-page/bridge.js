@@ -1,12 +1,26 @@
 // The key manager's page protocol: one text request, one text reply
 // "Command&&result". Requests go out one at a time.
+//
+// A site the user has not allowed yet gets no reply until the user answers
+// the key manager's question; a refusal (or no answer within a minute) closes
+// the connection with code 1008.
 'use strict';
+
+// Close code of a site the user (or the site's policy) did not allow.
+const KEY_BRIDGE_REFUSED = 1008;
+// Without a reply by then, the manager is most likely asking the user.
+const KEY_BRIDGE_PERMISSION_HINT_MS = 1000;
+
+class KeyBridgeRefused extends Error {}
 
 class KeyBridge {
   constructor(ports) {
     this.ports = ports;
     this.socket = null;
     this.queue = Promise.resolve();
+    this.answered = false;
+    // Called when the first request waits for the user's permission.
+    this.onWaitingForPermission = () => {};
   }
 
   // Tries the ports in order; the manager listens on the first free one.
@@ -15,6 +29,7 @@ class KeyBridge {
       try {
         this.socket = await KeyBridge.open(`ws://127.0.0.1:${port}/`);
         this.port = port;
+        this.answered = false;
         return port;
       } catch (e) {
         // next port
@@ -43,12 +58,23 @@ class KeyBridge {
         reject(new Error('Not connected to the key manager.'));
         return;
       }
+      const hint = this.answered ? null
+        : setTimeout(() => this.onWaitingForPermission(), KEY_BRIDGE_PERMISSION_HINT_MS);
       this.socket.onmessage = (event) => {
+        clearTimeout(hint);
+        this.answered = true;
         const prefix = `${command}&&`;
         const reply = String(event.data);
         resolve(reply.startsWith(prefix) ? reply.slice(prefix.length) : reply);
       };
-      this.socket.onclose = () => reject(new Error('The key manager closed the connection.'));
+      this.socket.onclose = (event) => {
+        clearTimeout(hint);
+        if (event.code === KEY_BRIDGE_REFUSED)
+          reject(new KeyBridgeRefused('This site was not allowed to use your key. '
+            + 'Allow it in the key manager\'s question (or forget your earlier choice in its options), then connect again.'));
+        else
+          reject(new Error('The key manager closed the connection.'));
+      };
       this.socket.send(text);
     });
     const result = this.queue.then(run, run);
