@@ -40,15 +40,16 @@ def run(cmd, **kw):
 
 
 def copy_sources(source, dest):
-    """The tracked sources without any build folder, as a clean checkout."""
+    """The sources as a clean checkout has them: no build folder (this
+    test's own may be inside the sources) and no build products."""
     top = os.path.realpath(source)
 
     def ignore(folder, names):
-        skipped = {n for n in names if n in (".git", "node_modules", ".cache", "__pycache__")}
         folder = os.path.realpath(folder)
+        skipped = {n for n in names if n in (".git", "node_modules", ".cache", "__pycache__")
+                   or os.path.exists(os.path.join(folder, n, "CMakeCache.txt"))}
         if folder == top:
-            skipped |= {n for n in names if n.startswith(("build", "obj-"))
-                        or os.path.exists(os.path.join(folder, n, "CMakeCache.txt"))}
+            skipped |= {n for n in names if n.startswith(("build", "obj-"))}
         elif folder == os.path.join(top, "debian"):
             skipped |= {n for n in names if n in DEBIAN_LEFTOVERS or n.endswith(".substvars")
                         or os.path.isdir(os.path.join(folder, n, "DEBIAN"))}
