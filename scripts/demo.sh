@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The demo, on a fresh Debian 12 machine as root: installs the packages the
-# build needs, builds in release, installs into the real tree (/opt/apps/... and
-# /usr/lib), makes two virtual keys, starts the daemon on a simulated USB bus
-# and the manager, and plugs the keys one after the other.
+# build needs, builds our Debian packages from a clean copy of the sources and
+# installs them with apt as a site would (/opt/apps/... and /usr/lib), makes
+# two virtual keys, starts the daemon on a simulated USB bus and the manager,
+# and plugs the keys one after the other.
 #
 #   scripts/demo.sh             leaves the manager running on this display
 #   scripts/demo.sh --headless  no screen: prints the registry, the manager's
@@ -79,21 +80,47 @@ if [ "${ZVIT_SKIP_APT:-0}" != 1 ]; then
   "$repo/scripts/install-deps.sh"
 fi
 
-say "Building in release ($build)"
-cmake -S "$repo" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
-  -DZVIT_BUILD_TESTS=OFF -DZVIT_BUILD_BENCHMARKS=OFF \
-  -DZVIT_FILES_ROOT="$files_root" -DZVIT_SKF_LIBRARY="$skf_library" -DZVIT_SYSTEM_ROOT=/ >/dev/null
-cmake --build "$build" -j "$(nproc)"
+say "Building the Debian packages ($build)"
+# dpkg-buildpackage writes beside the sources it builds: a copy of the
+# checkout's files keeps the clone and its parent folder clean.
+rm -rf "$build/src" "$build"/*.deb "$build"/*.changes "$build"/*.buildinfo
+mkdir -p "$build/src"
+if git -C "$repo" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  # Tracked and new files as they are now, less any deleted since the last commit.
+  (cd "$repo" && git ls-files -z -co --exclude-standard \
+     | while IFS= read -r -d '' f; do if [ -e "$f" ] || [ -L "$f" ]; then printf '%s\0' "$f"; fi; done \
+     | xargs -0 cp -P --parents -t "$build/src")
+else
+  tar -C "$repo" --exclude='./build*' --exclude='./obj-*' --exclude=node_modules -cf - . | tar -C "$build/src" -xf -
+fi
+if command -v ccache >/dev/null; then
+  export CMAKE_C_COMPILER_LAUNCHER=ccache CMAKE_CXX_COMPILER_LAUNCHER=ccache
+fi
+if ! (cd "$build/src" && DEB_BUILD_OPTIONS="parallel=$(nproc)" dpkg-buildpackage -us -uc -b) \
+    >"$build/package-build.log" 2>&1; then
+  tail -40 "$build/package-build.log" >&2
+  die "the packages did not build (see $build/package-build.log)"
+fi
+ls "$build"/*.deb | sed 's/^/  /'
 cmake -S "$helpers/bridge-client" -B "$build/demo-bridge-client" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$build/demo-bridge-client"
 
-say "Installing into ${files_root} and $(dirname "$skf_library")"
+say "Installing the packages with apt"
 stop_demo
-if ! cmake --install "$build" >"$build/demo-install.log" 2>&1; then
+# An earlier demo installed by hand: its TLS pair would stop the package from
+# making the machine's own.
+if ! dpkg-query -W -f '${Status}' tarn-ukey 2>/dev/null | grep -q ' installed$'; then
+  rm -f "${files_root}cert/server.key" "${files_root}cert/server.crt"
+fi
+version="$(dpkg-parsechangelog -l "$build/src/debian/changelog" -S Version)"
+arch="$(dpkg --print-architecture)"
+if ! DEBIAN_FRONTEND=noninteractive apt-get install -y --reinstall --no-install-recommends \
+    "$build/tarn-ukey_${version}_${arch}.deb" "$build/tarn-ukey-virtualtoken_${version}_${arch}.deb" \
+    >"$build/demo-install.log" 2>&1; then
   cat "$build/demo-install.log" >&2
   die "the installation failed"
 fi
-grep -E '^-- (Installing|Kept)' "$build/demo-install.log" || true
+grep -E '^(Unpacking|Setting up) tarn-' "$build/demo-install.log" || true
 
 missing=()
 for piece in bin/tarnukey bin/tarndaemon bin/runukey.sh bin/tarnvkey \

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Debian 12 packages needed to build, test and run the system (as root).
+# Debian 12 packages needed to build, package, test and run the system (as root).
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 apt-get update
@@ -13,6 +13,7 @@ apt-get install -y --no-install-recommends \
   openssl procps clang libclang-rt-14-dev \
   fonts-wqy-microhei \
   imagemagick at-spi2-core gir1.2-atspi-2.0 xdg-utils \
-  chromium
+  chromium \
+  debhelper devscripts lintian scdoc man-db desktop-file-utils appstream
 # The sample bank page test drives chromium through npm's playwright-core.
 command -v npm >/dev/null || apt-get install -y --no-install-recommends nodejs npm

@@ -9,6 +9,8 @@ import subprocess
 PRODUCT = "product"
 VIRTUAL_TOKEN = "virtualtoken"
 USER_CONFIG = "userconfig"  # made on the target, never packed
+BRIDGE_TLS = "bridgetls"  # the bridge's TLS pair: made per machine, never packed
+METAINFO = "org.zvit.zevudazivud.metainfo.xml"
 
 
 class Settings:
@@ -22,6 +24,11 @@ class Settings:
 
     def program(self, name):
         return self.files_root + "bin/" + name
+
+
+def product_settings():
+    """Where the product's own build (and so its Debian packages) installs."""
+    return Settings("/opt/apps/org.zvit.zevudazivud/files/", "/usr/lib/libtarnZVITSKF.so", "/")
 
 
 def parse_args(*extra):
@@ -53,9 +60,12 @@ def expected_files(s):
     for name in ("dialog.jpg", "notifyIcon.png"):
         files[r + "Resources/" + name] = PRODUCT
     for name in ("server.crt", "server.key"):
-        files[r + "cert/" + name] = PRODUCT
+        files[r + "cert/" + name] = BRIDGE_TLS
     files[s.system_root + "usr/share/applications/tarnukey.desktop"] = PRODUCT
     files[s.system_root + "etc/xdg/autostart/tarndaemon.desktop"] = PRODUCT
+    files[s.system_root + "usr/share/metainfo/" + METAINFO] = PRODUCT
+    for page, component in (("tarnukey", PRODUCT), ("tarndaemon", PRODUCT), ("tarnvkey", VIRTUAL_TOKEN)):
+        files[s.system_root + f"usr/share/man/man1/{page}.1"] = component
     return files
 
 

@@ -4,6 +4,7 @@ the product's, each component holds its own share, and a second install keeps
 what the user changed."""
 import filecmp
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -86,7 +87,7 @@ class InstallTree(unittest.TestCase):
                     problems.append(f"{path}: wrong format")
         for path, component in self.expected.items():
             if os.path.exists(self.at(path)) and "/bin/" not in path and "Librarys/" not in path \
-                    and path != self.s.skf_library:
+                    and path not in (self.s.skf_library, self.s.files_root + "cert/server.key"):
                 problems += layout.mode_problems(self.at(path), False)
         self.assertEqual([], problems)
 
@@ -112,6 +113,8 @@ class InstallTree(unittest.TestCase):
         self.assertEqual(0, from_crt.returncode, from_crt.stderr)
         self.assertEqual(0, from_key.returncode, from_key.stderr)
         self.assertEqual(from_crt.stdout, from_key.stdout)
+        # The installing user's alone: the programs run as that user here.
+        self.assertEqual(0o600, os.stat(key).st_mode & 0o777, oct(os.stat(key).st_mode))
 
     def test_desktop_entries_start_the_installed_programs(self):
         menu = layout.read_desktop_entry(
@@ -143,6 +146,73 @@ class InstallTree(unittest.TestCase):
         self.assertEqual(0, hidden.returncode, hidden.stderr)
         self.assertEqual(["arg=-sys"], [l for l in hidden.stdout.splitlines() if l.startswith("arg=")])
         self.assertEqual([], [l for l in shown.stdout.splitlines() if l.startswith("arg=")])
+
+
+class DesktopIntegration(unittest.TestCase):
+    """What menus, software centres and man read, checked with their own tools."""
+
+    @classmethod
+    def setUpClass(cls):
+        cls.tmp = tempfile.mkdtemp(prefix="zvit-desktop-")
+        install(cls.tmp)
+        cls.s = ARGS.settings
+
+    @classmethod
+    def tearDownClass(cls):
+        shutil.rmtree(cls.tmp, ignore_errors=True)
+
+    def at(self, path):
+        return layout.under(self.tmp, path)
+
+    def tool(self, name):
+        if not shutil.which(name):
+            self.skipTest(f"{name} is not installed")
+        return name
+
+    def test_desktop_entries_validate(self):
+        validate = self.tool("desktop-file-validate")
+        for entry in ("usr/share/applications/tarnukey.desktop", "etc/xdg/autostart/tarndaemon.desktop"):
+            done = subprocess.run([validate, self.at(self.s.system_root + entry)],
+                                  capture_output=True, text=True)
+            with self.subTest(entry=entry):
+                self.assertEqual(0, done.returncode, done.stdout + done.stderr)
+                # Hints are advice; errors and warnings are not.
+                self.assertNotRegex(done.stdout + done.stderr, r"(error|warning):")
+
+    def test_metainfo_validates_and_launches_the_menu_entry(self):
+        metainfo = self.at(self.s.system_root + "usr/share/metainfo/" + layout.METAINFO)
+        done = subprocess.run([self.tool("appstreamcli"), "validate", "--no-net", "--pedantic", metainfo],
+                              capture_output=True, text=True)
+        self.assertEqual(0, done.returncode, done.stdout + done.stderr)
+        with open(metainfo, encoding="utf-8") as f:
+            text = f.read()
+        self.assertIn("<id>" + layout.METAINFO.replace(".metainfo.xml", "") + "</id>", text)
+        launchable = re.search(r'<launchable type="desktop-id">([^<]+)</launchable>', text)
+        self.assertIsNotNone(launchable)
+        self.assertTrue(os.path.exists(self.at(self.s.system_root + "usr/share/applications/"
+                                               + launchable.group(1))), launchable.group(1))
+
+    def test_tarnvkey_manual_describes_every_command(self):
+        man = self.tool("man")
+        page = self.at(self.s.system_root + "usr/share/man/man1/tarnvkey.1")
+        env = dict(os.environ, MANWIDTH="200", MANPAGER="cat", PAGER="cat", LC_ALL="C.UTF-8")
+        rendered = subprocess.run([man, "--warnings", "-l", page], capture_output=True, text=True, env=env)
+        self.assertEqual(0, rendered.returncode, rendered.stderr)
+        self.assertEqual("", rendered.stderr.strip())
+        usage = subprocess.run([self.at(self.s.program("tarnvkey")), "--help"], capture_output=True, text=True)
+        self.assertEqual(0, usage.returncode, usage.stderr)
+        commands = re.findall(r"^tarnvkey \[--store DIR\] (\S+)", usage.stdout, re.M)
+        self.assertGreater(len(commands), 5, usage.stdout)
+        documented = re.findall(r"^ {7}(\S+)", rendered.stdout.split("COMMANDS")[1].split("EXIT STATUS")[0], re.M)
+        self.assertEqual(sorted(commands), sorted(documented))
+
+    def test_versions_agree(self):
+        with open(os.path.join(ARGS.source, "debian", "changelog"), encoding="utf-8") as f:
+            changelog = re.match(r"\S+ \(([^)]+)\)", f.readline())
+        self.assertEqual(ARGS.version, changelog.group(1))
+        with open(self.at(self.s.system_root + "usr/share/metainfo/" + layout.METAINFO), encoding="utf-8") as f:
+            releases = re.findall(r'<release version="([^"]+)"', f.read())
+        self.assertEqual(ARGS.version, releases[0], "the newest release comes first")
 
 
 class Components(unittest.TestCase):
@@ -191,7 +261,7 @@ class Reinstall(unittest.TestCase):
 
 def main():
     global ARGS
-    ARGS, rest = layout.parse_args()
+    ARGS, rest = layout.parse_args("--version")
     unittest.main(argv=[sys.argv[0]] + rest, verbosity=2)
 
 
