@@ -9,6 +9,7 @@
 #include <QWebSocket>
 #include <QWebSocketCorsAuthenticator>
 #include <QWebSocketServer>
+#include <sys/stat.h>
 
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
@@ -31,6 +32,13 @@ bool canOpenFile(const char* relative)
     return file.open(QIODevice::ReadOnly);
 }
 
+bool isRegularFile(const char* relative)
+{
+    char path[ZT_PATH_LEN];
+    struct stat st {};
+    return ztFilesPath(path, relative) && stat(path, &st) == 0 && S_ISREG(st.st_mode);
+}
+
 }  // namespace
 
 ZTWebSocketServer::ZTWebSocketServer(quint16 port, QObject* parent)
@@ -38,7 +46,9 @@ ZTWebSocketServer::ZTWebSocketServer(quint16 port, QObject* parent)
       webSocketServer(new QWebSocketServer(QStringLiteral("QtWebSocketServer"), QWebSocketServer::NonSecureMode, this)),
       webSocketServer6(new QWebSocketServer(QStringLiteral("QtWebSocketServer"), QWebSocketServer::NonSecureMode, this))
 {
-    if (!canOpenFile("cert/server.crt") || !canOpenFile("cert/server.key")) {
+    // The key is never read (the bridge speaks plain WebSocket): it only has
+    // to be there, so it can stay root's alone while any user runs the manager.
+    if (!canOpenFile("cert/server.crt") || !isRegularFile("cert/server.key")) {
         BRIDGE_LOG("Failed to open SSL certificate or key file");
         return;
     }
