@@ -378,12 +378,11 @@ DWORD SlotManagerSetSlotChanged(int kind, int slot)
     ZTSlotRecord& rec = reg->slotRecords[slot];
     const uint64_t flags = kind == ZT_SLOT_ADDED ? ZT_SLOT_FLAGS_PRESENT : ZT_SLOT_FLAGS_EMPTY;
     const uint8_t present = kind == ZT_SLOT_ADDED ? 1 : 0;
-    // A removal must read as gone to a PKCS#11 reader that looks at the flags,
-    // also when nobody is registered to be told about it.
-    if (kind == ZT_SLOT_REMOVED) {
-        rec.present = 0;
-        rec.flags = ZT_SLOT_FLAGS_EMPTY;
-    }
+    // The slot reads as it is to a PKCS#11 reader that looks at the flags,
+    // also when nobody is free to be told: a key pulled and another plugged
+    // into the same slot in one pass ends present, a key gone ends empty.
+    rec.present = present;
+    rec.flags = flags;
     for (int i = 0; i < ZT_PROC_COUNT; ++i) {
         ZTProcEntry& proc = reg->procs[i];
         if (proc.inUse != 1) {
@@ -394,8 +393,6 @@ DWORD SlotManagerSetSlotChanged(int kind, int slot)
         if (proc.slotmap != -1)
             continue;
         __atomic_store_n(&proc.slotmap, slot, __ATOMIC_RELEASE);
-        rec.flags = flags;
-        rec.present = present;
         ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SlotManager", __LINE__,
                         "SlotManagerSetSlotChanged()->while(11111111111111111111111) set proc = %d, slot = %d, "
                         "flags = %d present = %d",

@@ -70,7 +70,7 @@ bool enumerateUntilAgreed(uint64_t position, uint64_t& devCount, void** handles)
 
 // Step 4 for one key; returns the key's result (0 = published) and sets
 // published when it was.
-DWORD publishKey(int i, void* handle, bool& published, bool* publishedSlots)
+DWORD publishKey(int i, void* handle, bool& published)
 {
     published = false;
     DWORD rc = ZTToken_OpenDeviceByHandle(handle);
@@ -125,12 +125,11 @@ DWORD publishKey(int i, void* handle, bool& published, bool* publishedSlots)
     }
     ZTToken_CloseDevice(handle);
     published = true;
-    publishedSlots[slot] = true;
     return 0;
 }
 
 // Steps 6 and 7: one change query; returns the number of valid slots reported.
-uint64_t reportChanges(uint32_t kind, const bool* publishedSlots)
+uint64_t reportChanges(uint32_t kind)
 {
     const bool removed = kind == ZTTOKEN_CHANGE_REMOVED;
     uint64_t list[ZT_MAX_ENUM_DEVICES];
@@ -150,18 +149,8 @@ uint64_t reportChanges(uint32_t kind, const bool* publishedSlots)
         if (!validSlot(list[i]))
             continue;
         const int slot = static_cast<int>(list[i]);
-        // A key pulled and another plugged into the same slot within one
-        // pass: the removal mark would blank the new key this pass has just
-        // published, and with a change still pending for a consumer the add
-        // mark that follows cannot set it back, so a later pass re-publishes
-        // it unannounced and the manager never shows it. The add mark alone
-        // makes consumers read the slot again.
-        if (removed && publishedSlots[slot]) {
-            ENUM_LOG("slot %d was emptied and filled again in this pass: only its addition is marked", slot);
-        } else {
-            ENUM_LOG("SlotManagerSetSlotChanged() : dwSoltID=%d", slot);
-            SlotManagerSetSlotChanged(static_cast<int>(kind), slot);
-        }
+        ENUM_LOG("SlotManagerSetSlotChanged() : dwSoltID=%d", slot);
+        SlotManagerSetSlotChanged(static_cast<int>(kind), slot);
         if (removed)
             ZTToken_ClearMemInfo(list[i], ZTTOKEN_MEMINFO_CERTS);
         ++valid;
@@ -182,7 +171,6 @@ uint64_t runPass(uint64_t position)
     void* handles[ZT_MAX_ENUM_DEVICES] = {};
     uint64_t devCount = 0;
     int published = 0;
-    bool publishedSlots[ZT_SLOT_COUNT] = {};
     DWORD lastResult = 0;
     try {
         if (enumerateUntilAgreed(position, devCount, handles)) {
@@ -195,7 +183,7 @@ uint64_t runPass(uint64_t position)
                 ENUM_LOG("threadEnumDevice()->for() start-------->%d", static_cast<int>(devCount));
                 for (uint64_t i = 0; i < devCount; ++i) {
                     bool ok = false;
-                    lastResult = publishKey(static_cast<int>(i), handles[i], ok, publishedSlots);
+                    lastResult = publishKey(static_cast<int>(i), handles[i], ok);
                     published += ok ? 1 : 0;
                 }
                 ENUM_LOG("threadEnumDevice()->for() end<--------");
@@ -205,8 +193,8 @@ uint64_t runPass(uint64_t position)
     } catch (...) {
         published = 0;
     }
-    reportChanges(ZTTOKEN_CHANGE_REMOVED, publishedSlots);
-    const uint64_t added = reportChanges(ZTTOKEN_CHANGE_ADDED, publishedSlots);
+    reportChanges(ZTTOKEN_CHANGE_REMOVED);
+    const uint64_t added = reportChanges(ZTTOKEN_CHANGE_ADDED);
     if (published > 0 && lastResult != 0)
         SlotManagerClearSlotInfo();
     ENUM_LOG("#############----leave threadEnumDevice()----############\n\n\n");

@@ -228,7 +228,7 @@ TEST_F(RegistryTest, SlotReadsTrimLabelsInWholeUnitsAndFindByPrefix)
     EXPECT_EQ(SlotManagerGetSlotName(0, name), 0x1004u) << "a removal mark empties the slot";
 }
 
-TEST_F(RegistryTest, RemovalWithNobodyRegisteredStillEmptiesTheFlags)
+TEST_F(RegistryTest, MarksSetTheSlotStateWhetherOrNotAnyoneIsFreeToBeTold)
 {
     ASSERT_EQ(SlotManagerInitialize(), 0u);
     ASSERT_EQ(peer({"add", "3", "VKEY-0003", "0x3", "KEY"}), 0);
@@ -239,6 +239,18 @@ TEST_F(RegistryTest, RemovalWithNobodyRegisteredStillEmptiesTheFlags)
     seg = dumpSegment();
     EXPECT_EQ(seg[slotAt(3) + 268], 0);
     EXPECT_EQ(le64(seg, slotAt(3) + 368), 2u) << "a reader of the flags must not see a key that is gone";
+
+    // Pulled and plugged again in one pass, while a consumer still has a
+    // change pending: the removal and then the addition are marked, and the
+    // slot must end present or the consumer never shows the new key.
+    ASSERT_TRUE(SlotManagerRegisterProcess());
+    ASSERT_EQ(peer({"mark", "2", "1"}), 0);  // pending for us from now on
+    ASSERT_EQ(peer({"add", "3", "VKEY-0004", "0x4", "NEW"}), 0);
+    ASSERT_EQ(peer({"mark", "3", "3"}), 0);
+    ASSERT_EQ(peer({"mark", "2", "3"}), 0);
+    seg = dumpSegment();
+    EXPECT_EQ(seg[slotAt(3) + 268], 1);
+    EXPECT_EQ(le64(seg, slotAt(3) + 368), 3u);
 }
 
 TEST_F(RegistryTest, RegisteringTwiceReusesTheEntry)
