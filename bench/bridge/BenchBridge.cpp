@@ -225,12 +225,13 @@ void BM_SkfStandinGetCertDN(benchmark::State& state)
 void BM_ProtocolInProcess(benchmark::State& state)
 {
     BridgeProtocol protocol;
+    BridgeSession* session = protocol.openSession();
     bool close = false;
-    protocol.handleMessage(QStringLiteral("Initialize"), &close);
-    protocol.handleMessage(QStringLiteral("CheckToken"), &close);
+    protocol.handleMessage(session, QStringLiteral("Initialize"), &close);
+    protocol.handleMessage(session, QStringLiteral("CheckToken"), &close);
     const QString request = state.range(0) ? QStringLiteral("GetCertDN#&&#end") : QStringLiteral("GetSN");
     for (auto _ : state)
-        benchmark::DoNotOptimize(protocol.handleMessage(request, &close));
+        benchmark::DoNotOptimize(protocol.handleMessage(session, request, &close));
 }
 
 // The certificate texts alone, the part of GetCertDN that is neither network
