@@ -47,7 +47,7 @@ SKF_EXPORT SKF_ULONG SKF_EnumApplication(DEVHANDLE hDev, char* szAppName, SKF_UL
     if (!lookupHandle(hDev, HandleKind::Device, &handle))
         return SAR_INVALIDHANDLEERR;
     vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     return writeNameList({kApplicationName}, szAppName, pulSize);
@@ -65,7 +65,7 @@ SKF_EXPORT SKF_ULONG SKF_OpenApplication(DEVHANDLE hDev, const char* szAppName, 
     if (strcmp(szAppName, kApplicationName) != 0)
         return SAR_APPLICATION_NOT_EXISTS;
     vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     handle.kind = HandleKind::Application;
@@ -92,11 +92,11 @@ SKF_EXPORT SKF_ULONG SKF_VerifyPIN(HAPPLICATION hApplication, SKF_ULONG ulPINTyp
     if (!pinKindOf(ulPINType, &kind))
         return SAR_USER_TYPE_INVALID;
     vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     PinText pin(szPIN);
-    return pinResult(store().verifyPin(handle.serial, kind, pin.text), pulRetryCount);
+    return pinResult(storeOf(handle).verifyPin(handle.serial, kind, pin.text), pulRetryCount);
 }
 SKF_CHECK_SIGNATURE(SKF_VerifyPIN);
 
@@ -112,12 +112,12 @@ SKF_EXPORT SKF_ULONG SKF_ChangePIN(HAPPLICATION hApplication, SKF_ULONG ulPINTyp
     if (!pinKindOf(ulPINType, &kind))
         return SAR_USER_TYPE_INVALID;
     vtoken::KeyRecord key;
-    SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     PinText oldPin(szOldPin);
     PinText newPin(szNewPin);
-    vtoken::PinResult result = store().changePin(handle.serial, kind, oldPin.text, newPin.text);
+    vtoken::PinResult result = storeOf(handle).changePin(handle.serial, kind, oldPin.text, newPin.text);
     if (result.status == vtoken::Status::PinLength && result.attemptsLeft == 0) {
         // A refused new PIN costs nothing: report the attempts still left.
         const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key.userPin : key.adminPin;
@@ -139,7 +139,7 @@ SKF_EXPORT SKF_ULONG SKF_GetPINInfo(HAPPLICATION hApplication, SKF_ULONG ulPINTy
     if (!pinKindOf(ulPINType, &kind))
         return SAR_USER_TYPE_INVALID;
     vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key.userPin : key.adminPin;

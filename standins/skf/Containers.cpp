@@ -16,7 +16,7 @@ SKF_ULONG loadContainer(HCONTAINER hContainer, vtoken::Container* container)
     if (!lookupHandle(hContainer, HandleKind::Container, &handle))
         return SAR_INVALIDHANDLEERR;
     vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     for (const vtoken::Container& entry : key.containers) {
@@ -36,7 +36,7 @@ SKF_EXPORT SKF_ULONG SKF_EnumContainer(HAPPLICATION hApplication, char* szContai
     if (!lookupHandle(hApplication, HandleKind::Application, &handle))
         return SAR_INVALIDHANDLEERR;
     vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     std::vector<std::string> names;
@@ -56,7 +56,7 @@ SKF_EXPORT SKF_ULONG SKF_OpenContainer(HAPPLICATION hApplication, const char* sz
     if (!lookupHandle(hApplication, HandleKind::Application, &handle))
         return SAR_INVALIDHANDLEERR;
     vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     for (const vtoken::Container& container : key.containers) {

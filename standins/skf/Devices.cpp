@@ -12,7 +12,7 @@ SKF_EXPORT SKF_ULONG SKF_EnumDev(SKF_BOOL bPresent, char* szNameList, SKF_ULONG*
     std::vector<std::string> names;
     const vtoken::Store keys = store();
     if (bPresent) {
-        for (const vtoken::KeyRecord& key : keys.pluggedKeys())
+        for (const vtoken::KeyRecord& key : pluggedKeys(keys))
             names.push_back(key.deviceName);
     } else {
         for (const vtoken::ListedKey& key : keys.list()) {
@@ -31,12 +31,14 @@ SKF_EXPORT SKF_ULONG SKF_ConnectDev(const char* szName, DEVHANDLE* phDev)
     *phDev = nullptr;
     if (!*szName)
         return SAR_INVALIDPARAMERR;
-    const std::string serial = serialOfDevice(szName);
+    const vtoken::Store keys = store();
+    const std::string serial = serialOfDevice(keys, szName);
     if (serial.empty())
         return SAR_DEVICE_REMOVED;
     HandleInfo info;
     info.kind = HandleKind::Device;
     info.serial = serial;
+    info.folder = keys.folder();
     *phDev = openHandle(info);
     return SAR_OK;
 }
@@ -53,7 +55,7 @@ SKF_EXPORT SKF_ULONG SKF_GetDevState(const char* szDevName, SKF_ULONG* pulDevSta
 {
     if (!szDevName || !pulDevState)
         return SAR_INVALIDPARAMERR;
-    *pulDevState = serialOfDevice(szDevName).empty() ? 0 : 1;
+    *pulDevState = serialOfDevice(store(), szDevName).empty() ? 0 : 1;
     return SAR_OK;
 }
 SKF_CHECK_SIGNATURE(SKF_GetDevState);
@@ -66,7 +68,7 @@ SKF_EXPORT SKF_ULONG SKF_GetDevInfo(DEVHANDLE hDev, DEVINFO* pDevInfo)
     if (!lookupHandle(hDev, HandleKind::Device, &handle))
         return SAR_INVALIDHANDLEERR;
     vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     memset(pDevInfo, 0, sizeof(*pDevInfo));

@@ -1,14 +1,90 @@
 #include "SkfStore.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
 #include <cstring>
+#include <mutex>
+#include <sys/stat.h>
+
+#include "StandinRoot.h"
+#include "StoreConfig.h"
 
 namespace skfstub {
 
 const char* const kApplicationName = "ZVITAPP";
 
+namespace {
+
+// Where the store is, as read from one version of Config.ini. Every SKF call
+// needs it and a page's request makes a dozen calls: reading and parsing the
+// file each time was most of the stand-in's cost.
+struct StoreFolderRecord {
+    bool valid = false;
+    std::string key;  // config path and the environment the default folder comes from
+    struct stat info {};
+    std::string folder;
+};
+
+std::mutex g_folderMutex;
+StoreFolderRecord g_folder;
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
+           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
+           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
+}
+
+// File times move only as finely as the kernel's clock ticks: a record of a
+// file is trusted only once the file's last change is well older than the
+// read, so a change within the same tick is never missed.
+constexpr long kTickMarginNs = 50L * 1000 * 1000;
+
+bool olderThanMargin(const struct timespec& changed, const struct timespec& now)
+{
+    const long long changedNs = static_cast<long long>(changed.tv_sec) * 1000000000LL + changed.tv_nsec;
+    const long long nowNs = static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    return nowNs - changedNs > kTickMarginNs;
+}
+
+bool settled(const struct stat& info)
+{
+    struct timespec now {};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return olderThanMargin(info.st_mtim, now) && olderThanMargin(info.st_ctim, now);
+}
+
+std::string environmentKey(const std::string& configPath)
+{
+    const char* xdg = getenv("XDG_DATA_HOME");
+    const char* home = getenv("HOME");
+    return configPath + '\n' + (xdg ? xdg : "") + '\n' + (home ? home : "");
+}
+
+}  // namespace
+
 vtoken::Store store()
 {
-    return vtoken::Store::configured();
+    const std::string configPath = ztStandinConfigPath();
+    const std::string key = environmentKey(configPath);
+    struct stat info {};
+    const bool present = stat(configPath.c_str(), &info) == 0;
+    {
+        std::lock_guard<std::mutex> lock(g_folderMutex);
+        if (present && g_folder.valid && g_folder.key == key && sameFile(g_folder.info, info))
+            return vtoken::Store(g_folder.folder);
+    }
+    const bool trusted = present && settled(info);
+    std::string folder = vtoken::configuredStoreFolder();
+    // The file may have changed while it was read: the record keeps the
+    // version seen before, so a change after that stat is read next time.
+    std::lock_guard<std::mutex> lock(g_folderMutex);
+    g_folder.valid = trusted;
+    g_folder.key = key;
+    g_folder.info = info;
+    g_folder.folder = folder;
+    return vtoken::Store(std::move(folder));
 }
 
 SKF_ULONG resultOf(vtoken::Status status)
@@ -40,19 +116,73 @@ SKF_ULONG resultOf(vtoken::Status status)
     }
 }
 
-SKF_ULONG loadPluggedKey(const std::string& serial, vtoken::KeyRecord* record)
+vtoken::Store storeOf(const HandleInfo& handle)
 {
-    const vtoken::Status status = store().load(serial, record);
+    return vtoken::Store(handle.folder);
+}
+
+SKF_ULONG loadPluggedKey(const HandleInfo& handle, vtoken::KeyRecord* record)
+{
+    const vtoken::Status status = storeOf(handle).load(handle.serial, record);
     if (status != vtoken::Status::Ok)
         return resultOf(status);
     return record->plugged ? SAR_OK : SAR_DEVICE_REMOVED;
 }
 
-std::string serialOfDevice(const std::string& deviceName)
+namespace {
+
+// The record files of one version of the store folder (every rename into it
+// changes its times).
+struct FolderListing {
+    std::string folder;
+    struct stat info {};
+    bool trusted = false;
+    std::vector<std::string> serials;
+};
+
+std::mutex g_listingMutex;
+FolderListing g_listing;
+
+std::vector<std::string> serialsOf(const vtoken::Store& keys)
+{
+    struct stat info {};
+    if (stat(keys.folder().c_str(), &info) != 0)
+        return keys.serials();
+    {
+        std::lock_guard<std::mutex> lock(g_listingMutex);
+        if (g_listing.trusted && g_listing.folder == keys.folder() && sameFile(g_listing.info, info))
+            return g_listing.serials;
+    }
+    const bool trusted = settled(info);
+    std::vector<std::string> serials = keys.serials();
+    std::lock_guard<std::mutex> lock(g_listingMutex);
+    g_listing.folder = keys.folder();
+    g_listing.info = info;
+    g_listing.trusted = trusted;
+    g_listing.serials = serials;
+    return serials;
+}
+
+}  // namespace
+
+std::vector<vtoken::KeyRecord> pluggedKeys(const vtoken::Store& keys)
+{
+    std::vector<vtoken::KeyRecord> out;
+    for (const std::string& serial : serialsOf(keys)) {
+        vtoken::KeyRecord record;
+        if (keys.load(serial, &record) == vtoken::Status::Ok && record.plugged)
+            out.push_back(std::move(record));
+    }
+    std::sort(out.begin(), out.end(),
+              [](const vtoken::KeyRecord& a, const vtoken::KeyRecord& b) { return a.slot < b.slot; });
+    return out;
+}
+
+std::string serialOfDevice(const vtoken::Store& keys, const std::string& deviceName)
 {
     if (deviceName.empty())
         return std::string();
-    for (const vtoken::KeyRecord& key : store().pluggedKeys()) {
+    for (const vtoken::KeyRecord& key : pluggedKeys(keys)) {
         if (key.deviceName == deviceName)
             return key.serial;
     }
