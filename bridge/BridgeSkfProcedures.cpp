@@ -31,10 +31,12 @@ long nameLength(const char* list, size_t listLength, size_t offset)
 
 void BridgeProtocol::closeHandles(HAPPLICATION* application, DEVHANDLE* device)
 {
-    if (m_loaded && *application)
-        SKF_CloseApplication(*application);
-    if (m_loaded && *device)
-        SKF_DisConnectDev(*device);
+    // A refusal here means a handle went to a library that never gave it out.
+    SKF_ULONG rv;
+    if (m_loaded && *application && (rv = SKF_CloseApplication(*application)) != SAR_OK)
+        BRIDGE_LOG("SKF_CloseApplication failed: 0x%08X\n", rv);
+    if (m_loaded && *device && (rv = SKF_DisConnectDev(*device)) != SAR_OK)
+        BRIDGE_LOG("SKF_DisConnectDev failed: 0x%08X\n", rv);
     *application = nullptr;
     *device = nullptr;
 }

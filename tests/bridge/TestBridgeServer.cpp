@@ -211,6 +211,28 @@ TEST_F(BridgeServer, APageCannotChooseTheLibrary)
     EXPECT_EQ(page.request("CheckToken"), "CheckToken&&1");
 }
 
+// The library is shared: another page loading another allowed library ends
+// every page's handles, closed by the library that gave them out.
+TEST_F(BridgeServer, AnotherLibraryClosesTheOldHandlesThroughTheOldOne)
+{
+    keys.addKey("LIB0003", "111111");
+    const std::string other = keys.root().path("tmp/other.so");
+    std::filesystem::copy_file(ZVIT_TEST_LIBRARY_DIR "/libtarnZVITSKF.so", other);
+    setConfig("AllowedSKFLibraries", other);
+    startServer();
+    PageClient& first = readyPage();
+    PageClient& second = readyPage();
+    EXPECT_EQ(first.request(QString::fromStdString("Initialize#&" + other + "&#end")), "Initialize&&");
+    EXPECT_EQ(keys.bridgeLog().find("SKF_CloseApplication failed"), std::string::npos) << keys.bridgeLog();
+    EXPECT_EQ(keys.bridgeLog().find("SKF_DisConnectDev failed"), std::string::npos);
+    EXPECT_EQ(second.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&-1") << "its handles are gone";
+    EXPECT_EQ(second.request("CheckToken"), "CheckToken&&1");
+    EXPECT_EQ(second.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&0");
+    // Loading the library in use again changes nothing for the others.
+    EXPECT_EQ(first.request(QString::fromStdString("Initialize#&" + other + "&#end")), "Initialize&&");
+    EXPECT_EQ(second.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&0");
+}
+
 TEST_F(BridgeServer, ALibraryMissingOneFunctionIsNotHalfLoaded)
 {
     keys.addKey("LIB0002", "111111");
