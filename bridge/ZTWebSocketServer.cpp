@@ -95,6 +95,7 @@ struct ZTWebSocketServer::Connection {
     BridgePinRequest pin;
     QTimer consentTimer;
     QTimer idleTimer;
+    qint64 lastRequestMs = 0;
     QTimer backoffTimer;
 
     void wipeQueue()
@@ -296,6 +297,13 @@ void ZTWebSocketServer::onNewConnection()
                 idle->socket->abort();
                 return;
             }
+            // Requests only note their time: restarting a timer for each one
+            // costs more than the request itself.
+            const qint64 quietMs = clock.elapsed() - idle->lastRequestMs;
+            if (quietMs < idleTimeoutMs) {
+                idle->idleTimer.start(static_cast<int>(idleTimeoutMs - quietMs));
+                return;
+            }
             BRIDGE_LOG("connection closed after %d s without a request", idleTimeoutMs / 1000);
             idle->stage = Stage::Closing;
             withdrawQuestion(*idle);
@@ -304,6 +312,7 @@ void ZTWebSocketServer::onNewConnection()
             idle->socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("idle"));
             idle->idleTimer.start(kCloseGraceMs);
         });
+        c.lastRequestMs = clock.elapsed();
         c.idleTimer.start(idleTimeoutMs);
         connections.push_back(std::move(connection));
         BRIDGE_LOG("find a new connection...");
@@ -477,7 +486,7 @@ void ZTWebSocketServer::processMessage(QString message)
         wipeReceivedText(message);
         return;
     }
-    c->idleTimer.start(idleTimeoutMs);
+    c->lastRequestMs = clock.elapsed();
     if (c->stage != Stage::Ready || !c->queue.isEmpty()) {
         enqueue(*c, message);
         return;

@@ -46,7 +46,7 @@ SKF_EXPORT SKF_ULONG SKF_EnumApplication(DEVHANDLE hDev, char* szAppName, SKF_UL
     HandleInfo handle;
     if (!lookupHandle(hDev, HandleKind::Device, &handle))
         return SAR_INVALIDHANDLEERR;
-    vtoken::KeyRecord key;
+    KeyPtr key;
     const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
@@ -64,7 +64,7 @@ SKF_EXPORT SKF_ULONG SKF_OpenApplication(DEVHANDLE hDev, const char* szAppName, 
         return SAR_INVALIDHANDLEERR;
     if (strcmp(szAppName, kApplicationName) != 0)
         return SAR_APPLICATION_NOT_EXISTS;
-    vtoken::KeyRecord key;
+    KeyPtr key;
     const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
@@ -91,7 +91,7 @@ SKF_EXPORT SKF_ULONG SKF_VerifyPIN(HAPPLICATION hApplication, SKF_ULONG ulPINTyp
     vtoken::PinKind kind;
     if (!pinKindOf(ulPINType, &kind))
         return SAR_USER_TYPE_INVALID;
-    vtoken::KeyRecord key;
+    KeyPtr key;
     const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
@@ -111,7 +111,7 @@ SKF_EXPORT SKF_ULONG SKF_ChangePIN(HAPPLICATION hApplication, SKF_ULONG ulPINTyp
     vtoken::PinKind kind;
     if (!pinKindOf(ulPINType, &kind))
         return SAR_USER_TYPE_INVALID;
-    vtoken::KeyRecord key;
+    KeyPtr key;
     SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
@@ -120,7 +120,7 @@ SKF_EXPORT SKF_ULONG SKF_ChangePIN(HAPPLICATION hApplication, SKF_ULONG ulPINTyp
     vtoken::PinResult result = storeOf(handle).changePin(handle.serial, kind, oldPin.text, newPin.text);
     if (result.status == vtoken::Status::PinLength && result.attemptsLeft == 0) {
         // A refused new PIN costs nothing: report the attempts still left.
-        const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key.userPin : key.adminPin;
+        const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key->userPin : key->adminPin;
         result.attemptsLeft = secret.attemptsLeft;
     }
     return pinResult(result, pulRetryCount);
@@ -138,14 +138,14 @@ SKF_EXPORT SKF_ULONG SKF_GetPINInfo(HAPPLICATION hApplication, SKF_ULONG ulPINTy
     vtoken::PinKind kind;
     if (!pinKindOf(ulPINType, &kind))
         return SAR_USER_TYPE_INVALID;
-    vtoken::KeyRecord key;
+    KeyPtr key;
     const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
-    const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key.userPin : key.adminPin;
+    const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key->userPin : key->adminPin;
     *pulMaxRetryCount = static_cast<SKF_ULONG>(secret.maxAttempts);
     *pulRemainRetryCount = static_cast<SKF_ULONG>(secret.attemptsLeft > 0 ? secret.attemptsLeft : 0);
-    *pbDefaultPin = kind == vtoken::PinKind::User && !key.pinChanged ? TRUE : FALSE;
+    *pbDefaultPin = kind == vtoken::PinKind::User && !key->pinChanged ? TRUE : FALSE;
     return SAR_OK;
 }
 SKF_CHECK_SIGNATURE(SKF_GetPINInfo);

@@ -12,8 +12,8 @@ SKF_EXPORT SKF_ULONG SKF_EnumDev(SKF_BOOL bPresent, char* szNameList, SKF_ULONG*
     std::vector<std::string> names;
     const vtoken::Store keys = store();
     if (bPresent) {
-        for (const vtoken::KeyRecord& key : pluggedKeys(keys))
-            names.push_back(key.deviceName);
+        for (const KeyPtr& key : pluggedKeys(keys))
+            names.push_back(key->deviceName);
     } else {
         for (const vtoken::ListedKey& key : keys.list()) {
             if (key.status == vtoken::Status::Ok)
@@ -67,18 +67,18 @@ SKF_EXPORT SKF_ULONG SKF_GetDevInfo(DEVHANDLE hDev, DEVINFO* pDevInfo)
     HandleInfo handle;
     if (!lookupHandle(hDev, HandleKind::Device, &handle))
         return SAR_INVALIDHANDLEERR;
-    vtoken::KeyRecord key;
+    KeyPtr key;
     const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     memset(pDevInfo, 0, sizeof(*pDevInfo));
     pDevInfo->Version = {1, 0};
-    copyText(pDevInfo->Manufacturer, sizeof(pDevInfo->Manufacturer), key.manufacturer);
-    copyText(pDevInfo->Issuer, sizeof(pDevInfo->Issuer), key.manufacturer);
-    copyText(pDevInfo->Label, sizeof(pDevInfo->Label), key.label);
-    copyText(pDevInfo->SerialNumber, sizeof(pDevInfo->SerialNumber), key.serial);
-    pDevInfo->HWVersion = {key.hardwareVersion[0], key.hardwareVersion[1]};
-    pDevInfo->FirmwareVersion = {key.firmwareVersion[0], key.firmwareVersion[1]};
+    copyText(pDevInfo->Manufacturer, sizeof(pDevInfo->Manufacturer), key->manufacturer);
+    copyText(pDevInfo->Issuer, sizeof(pDevInfo->Issuer), key->manufacturer);
+    copyText(pDevInfo->Label, sizeof(pDevInfo->Label), key->label);
+    copyText(pDevInfo->SerialNumber, sizeof(pDevInfo->SerialNumber), key->serial);
+    pDevInfo->HWVersion = {key->hardwareVersion[0], key->hardwareVersion[1]};
+    pDevInfo->FirmwareVersion = {key->firmwareVersion[0], key->firmwareVersion[1]};
     pDevInfo->AlgAsymCap = 0x00010000u | 0x00020100u;  // RSA, SM2
     pDevInfo->AlgHashCap = 0x00000001u;                // SM3
     pDevInfo->TotalSpace = 64 * 1024;

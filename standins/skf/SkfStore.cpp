@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
+#include <map>
 #include <cstring>
 #include <mutex>
 #include <sys/stat.h>
 
 #include "StandinRoot.h"
+#include "SkfWatch.h"
 #include "StoreConfig.h"
 
 namespace skfstub {
@@ -21,12 +23,14 @@ namespace {
 // file each time was most of the stand-in's cost.
 struct StoreFolderRecord {
     bool valid = false;
+    uint64_t version = 0;  // of the watched folder of Config.ini; 0 = checked by stat
     std::string key;  // config path and the environment the default folder comes from
     struct stat info {};
     std::string folder;
 };
 
-std::mutex g_folderMutex;
+// One lock for every record here and for the folder watch they rely on.
+std::mutex g_cacheMutex;
 StoreFolderRecord g_folder;
 
 bool sameFile(const struct stat& a, const struct stat& b)
@@ -62,29 +66,42 @@ std::string environmentKey(const std::string& configPath)
     return configPath + '\n' + (xdg ? xdg : "") + '\n' + (home ? home : "");
 }
 
+std::string folderOf(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
 }  // namespace
 
 vtoken::Store store()
 {
     const std::string configPath = ztStandinConfigPath();
     const std::string key = environmentKey(configPath);
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    const uint64_t version = folderVersion(folderOf(configPath));
+    if (version != 0) {
+        if (!(g_folder.valid && g_folder.version == version && g_folder.key == key)) {
+            g_folder.folder = vtoken::configuredStoreFolder();
+            g_folder.key = key;
+            g_folder.version = version;
+            g_folder.valid = true;
+        }
+        return vtoken::Store(g_folder.folder);
+    }
+    // Not watched: the file's own times tell.
     struct stat info {};
     const bool present = stat(configPath.c_str(), &info) == 0;
-    {
-        std::lock_guard<std::mutex> lock(g_folderMutex);
-        if (present && g_folder.valid && g_folder.key == key && sameFile(g_folder.info, info))
-            return vtoken::Store(g_folder.folder);
-    }
+    if (present && g_folder.valid && g_folder.version == 0 && g_folder.key == key && sameFile(g_folder.info, info))
+        return vtoken::Store(g_folder.folder);
     const bool trusted = present && settled(info);
-    std::string folder = vtoken::configuredStoreFolder();
-    // The file may have changed while it was read: the record keeps the
-    // version seen before, so a change after that stat is read next time.
-    std::lock_guard<std::mutex> lock(g_folderMutex);
+    // A change after that stat is read next time: the record keeps the version seen before.
+    g_folder.folder = vtoken::configuredStoreFolder();
     g_folder.valid = trusted;
+    g_folder.version = 0;
     g_folder.key = key;
     g_folder.info = info;
-    g_folder.folder = folder;
-    return vtoken::Store(std::move(folder));
+    return vtoken::Store(g_folder.folder);
 }
 
 SKF_ULONG resultOf(vtoken::Status status)
@@ -121,60 +138,106 @@ vtoken::Store storeOf(const HandleInfo& handle)
     return vtoken::Store(handle.folder);
 }
 
-SKF_ULONG loadPluggedKey(const HandleInfo& handle, vtoken::KeyRecord* record)
-{
-    const vtoken::Status status = storeOf(handle).load(handle.serial, record);
-    if (status != vtoken::Status::Ok)
-        return resultOf(status);
-    return record->plugged ? SAR_OK : SAR_DEVICE_REMOVED;
-}
-
 namespace {
 
-// The record files of one version of the store folder (every rename into it
-// changes its times).
+// Records by key, kept while their folder's version holds.
+struct CachedKey {
+    uint64_t version = 0;
+    vtoken::Status status = vtoken::Status::Ok;
+    KeyPtr record;
+};
+
+// The record files of one version of the store folder.
 struct FolderListing {
     std::string folder;
+    uint64_t version = 0;  // 0 = checked by stat
     struct stat info {};
     bool trusted = false;
     std::vector<std::string> serials;
 };
 
-std::mutex g_listingMutex;
+std::map<std::string, CachedKey> g_keys;
 FolderListing g_listing;
+constexpr size_t kMaxCachedKeys = 256;
 
-std::vector<std::string> serialsOf(const vtoken::Store& keys)
+// With the lock held and the folder's version known (0: not watched).
+vtoken::Status loadKeyAt(uint64_t version, const vtoken::Store& keys, const std::string& serial, KeyPtr* key)
 {
+    if (version == 0) {
+        // Not watched: the store's own record cache checks the file's stat.
+        auto record = std::make_shared<vtoken::KeyRecord>();
+        const vtoken::Status status = keys.load(serial, record.get());
+        *key = std::move(record);
+        return status;
+    }
+    const std::string path = keys.recordPath(serial);
+    auto it = g_keys.find(path);
+    if (it == g_keys.end() || it->second.version != version) {
+        if (g_keys.size() >= kMaxCachedKeys)
+            g_keys.clear();
+        auto record = std::make_shared<vtoken::KeyRecord>();
+        CachedKey& entry = g_keys[path];
+        entry.version = version;
+        entry.status = keys.load(serial, record.get());
+        entry.record = std::move(record);
+        it = g_keys.find(path);
+    }
+    *key = it->second.record;
+    return it->second.status;
+}
+
+vtoken::Status loadKey(const vtoken::Store& keys, const std::string& serial, KeyPtr* key)
+{
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    return loadKeyAt(folderVersion(keys.folder()), keys, serial, key);
+}
+
+// With the lock held and the folder's version known (0: not watched).
+std::vector<std::string> serialsAt(uint64_t version, const vtoken::Store& keys)
+{
+    if (version != 0) {
+        if (g_listing.version != version || g_listing.folder != keys.folder()) {
+            g_listing.serials = keys.serials();
+            g_listing.folder = keys.folder();
+            g_listing.version = version;
+        }
+        return g_listing.serials;
+    }
     struct stat info {};
     if (stat(keys.folder().c_str(), &info) != 0)
         return keys.serials();
-    {
-        std::lock_guard<std::mutex> lock(g_listingMutex);
-        if (g_listing.trusted && g_listing.folder == keys.folder() && sameFile(g_listing.info, info))
-            return g_listing.serials;
-    }
-    const bool trusted = settled(info);
-    std::vector<std::string> serials = keys.serials();
-    std::lock_guard<std::mutex> lock(g_listingMutex);
+    if (g_listing.trusted && g_listing.version == 0 && g_listing.folder == keys.folder() &&
+        sameFile(g_listing.info, info))
+        return g_listing.serials;
+    g_listing.trusted = settled(info);
+    g_listing.serials = keys.serials();
     g_listing.folder = keys.folder();
+    g_listing.version = 0;
     g_listing.info = info;
-    g_listing.trusted = trusted;
-    g_listing.serials = serials;
-    return serials;
+    return g_listing.serials;
 }
 
 }  // namespace
 
-std::vector<vtoken::KeyRecord> pluggedKeys(const vtoken::Store& keys)
+SKF_ULONG loadPluggedKey(const HandleInfo& handle, KeyPtr* key)
 {
-    std::vector<vtoken::KeyRecord> out;
-    for (const std::string& serial : serialsOf(keys)) {
-        vtoken::KeyRecord record;
-        if (keys.load(serial, &record) == vtoken::Status::Ok && record.plugged)
-            out.push_back(std::move(record));
+    const vtoken::Status status = loadKey(storeOf(handle), handle.serial, key);
+    if (status != vtoken::Status::Ok)
+        return resultOf(status);
+    return (*key)->plugged ? SAR_OK : SAR_DEVICE_REMOVED;
+}
+
+std::vector<KeyPtr> pluggedKeys(const vtoken::Store& keys)
+{
+    std::vector<KeyPtr> out;
+    std::lock_guard<std::mutex> lock(g_cacheMutex);
+    const uint64_t version = folderVersion(keys.folder());
+    for (const std::string& serial : serialsAt(version, keys)) {
+        KeyPtr key;
+        if (loadKeyAt(version, keys, serial, &key) == vtoken::Status::Ok && key->plugged)
+            out.push_back(std::move(key));
     }
-    std::sort(out.begin(), out.end(),
-              [](const vtoken::KeyRecord& a, const vtoken::KeyRecord& b) { return a.slot < b.slot; });
+    std::sort(out.begin(), out.end(), [](const KeyPtr& a, const KeyPtr& b) { return a->slot < b->slot; });
     return out;
 }
 
@@ -182,9 +245,9 @@ std::string serialOfDevice(const vtoken::Store& keys, const std::string& deviceN
 {
     if (deviceName.empty())
         return std::string();
-    for (const vtoken::KeyRecord& key : pluggedKeys(keys)) {
-        if (key.deviceName == deviceName)
-            return key.serial;
+    for (const KeyPtr& key : pluggedKeys(keys)) {
+        if (key->deviceName == deviceName)
+            return key->serial;
     }
     return std::string();
 }

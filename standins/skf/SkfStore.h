@@ -1,6 +1,7 @@
 #pragma once
 // The virtual key store as the SKF functions see it: keys by device name,
 // one application per key, the store's own PIN accounting.
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,12 @@ vtoken::Store store();
 vtoken::Store storeOf(const HandleInfo& handle);
 // Result code of a store status.
 SKF_ULONG resultOf(vtoken::Status status);
+// A key's record as read last; shared, never changed once read.
+using KeyPtr = std::shared_ptr<const vtoken::KeyRecord>;
 // The handle's key when plugged with a valid record; SAR_DEVICE_REMOVED otherwise.
-SKF_ULONG loadPluggedKey(const HandleInfo& handle, vtoken::KeyRecord* record);
+SKF_ULONG loadPluggedKey(const HandleInfo& handle, KeyPtr* key);
 // Plugged keys ordered by slot, as Store::pluggedKeys.
-std::vector<vtoken::KeyRecord> pluggedKeys(const vtoken::Store& keys);
+std::vector<KeyPtr> pluggedKeys(const vtoken::Store& keys);
 // The serial of the plugged key with that device name, empty when none.
 std::string serialOfDevice(const vtoken::Store& keys, const std::string& deviceName);
 
