@@ -6,19 +6,53 @@
 
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
-#include "BridgeRequest.h"
 #include "BridgeResults.h"
-#include "PinBuffer.h"
 #include "SkfBinding.h"
 #include "zvit_build_config.h"
 
 using namespace zvitskf;
+
+namespace {
+
+QString pinFailure(const char* what, SKF_ULONG code, SKF_ULONG retryCount)
+{
+    BRIDGE_LOG("%s failed: 0x%08X, retry count: %d\n", what, code, static_cast<int>(retryCount));
+    return retryCount == 0 ? QStringLiteral("-1") : QString::number(retryCount);
+}
+
+// The split parts hold the PINs: wiped before the list goes.
+void wipeParts(QStringList& parts)
+{
+    for (QString& part : parts)
+        wipeString(part);
+    parts.clear();
+}
+
+}  // namespace
 
 BridgeProtocol::BridgeProtocol() = default;
 
 BridgeProtocol::~BridgeProtocol()
 {
     unloadSKFLib();
+    for (BridgeSession* session : m_sessions)
+        delete session;
+}
+
+BridgeSession* BridgeProtocol::openSession()
+{
+    auto* session = new BridgeSession;
+    m_sessions.insert(session);
+    return session;
+}
+
+void BridgeProtocol::closeSession(BridgeSession* session)
+{
+    if (!session || !m_sessions.count(session))
+        return;
+    finalize(*session);
+    m_sessions.erase(session);
+    delete session;
 }
 
 bool BridgeProtocol::loadSKFLib(const char* path)
@@ -29,13 +63,22 @@ bool BridgeProtocol::loadSKFLib(const char* path)
         fflush(stdout);
         return false;
     }
-    if (!resolveTable(handle)) {
+    if (m_loaded && handle == skfLibHandle) {
+        // The library in use: every page's handles stay valid.
+        dlclose(handle);
+        return true;
+    }
+    SkfTable next;
+    if (!resolveTableInto(handle, &next)) {
         // The table still points into the library loaded before, if any.
         dlclose(handle);
         return false;
     }
-    // Handles of the previous library die with it.
-    closeHandles(&hApplication, &hDev);
+    // The pages' handles belong to the library in use: closed by its own
+    // functions before the table points into the new one.
+    for (BridgeSession* session : m_sessions)
+        closeHandles(&session->hApplication, &session->hDev);
+    commitTable(next);
     if (skfLibHandle)
         dlclose(skfLibHandle);
     skfLibHandle = handle;
@@ -45,17 +88,36 @@ bool BridgeProtocol::loadSKFLib(const char* path)
 
 void BridgeProtocol::unloadSKFLib()
 {
-    if (m_loaded)
-        closeHandles(&hApplication, &hDev);
-    hApplication = nullptr;
-    hDev = nullptr;
+    for (BridgeSession* session : m_sessions)
+        closeHandles(&session->hApplication, &session->hDev);
     if (skfLibHandle)
         dlclose(skfLibHandle);
     skfLibHandle = nullptr;
     m_loaded = false;
 }
 
-QString BridgeProtocol::handleMessage(const QString& message, bool* closeSender)
+void BridgeProtocol::releaseLibrary(BridgeSession& s)
+{
+    if (!s.initialized)
+        return;
+    s.initialized = false;
+    for (const BridgeSession* other : m_sessions) {
+        if (other->initialized)
+            return;
+    }
+    unloadSKFLib();
+}
+
+void BridgeProtocol::finalize(BridgeSession& s)
+{
+    closeHandles(&s.hApplication, &s.hDev);
+    s.singleDevice = false;
+    s.devCount = 0;
+    memset(s.devNameList, 0, sizeof(s.devNameList));
+    releaseLibrary(s);
+}
+
+QString BridgeProtocol::handleMessage(BridgeSession* session, const QString& message, bool* closeSender)
 {
     *closeSender = false;
     BridgeLogScope logScope;
@@ -64,43 +126,48 @@ QString BridgeProtocol::handleMessage(const QString& message, bool* closeSender)
         BRIDGE_LOG("request of %d characters refused", static_cast<int>(message.size()));
         return bridgeReplyPrefix(command) + QString::fromUtf8(kResultBadFormat);
     }
-    if (command == BridgeCommand::None)
+    if (command == BridgeCommand::None || !session)
         return QString();
-    return bridgeReplyPrefix(command) + runCommand(static_cast<int>(command), message, closeSender);
+    if (isPinCommand(command)) {
+        BridgePinRequest request;
+        QString reply;
+        if (!preparePin(session, message, command, &request, &reply))
+            return reply;
+        bool refused = false;
+        return runPin(session, request, &refused);
+    }
+    return bridgeReplyPrefix(command) + runCommand(*session, command, message, closeSender);
 }
 
-QString BridgeProtocol::runCommand(int command, const QString& message, bool* closeSender)
+QString BridgeProtocol::runCommand(BridgeSession& s, BridgeCommand command, const QString& message,
+                                   bool* closeSender)
 {
-    switch (static_cast<BridgeCommand>(command)) {
+    switch (command) {
     case BridgeCommand::Initialize:
-        return initialize(message);
+        return initialize(s, message);
     case BridgeCommand::Finalize:
         *closeSender = true;
-        unloadSKFLib();
+        finalize(s);
         return QStringLiteral("0");
     case BridgeCommand::CheckToken:
-        return checkToken();
+        return checkToken(s);
     case BridgeCommand::GetSN:
-        return getSerialNumber();
+        return getSerialNumber(s);
     case BridgeCommand::GetCertDN:
     case BridgeCommand::GetCertSN:
     case BridgeCommand::GetCertNA:
-        return certificateText(command, message);
+        return certificateText(s, command, message);
     case BridgeCommand::GetCertType:
         return bridgePartCount(message) == 2 ? QStringLiteral("1") : QString::fromUtf8(kResultBadFormat);
-    case BridgeCommand::VerifyUserPin:
-        return verifyUserPin(message);
-    case BridgeCommand::ChangeUserPin:
-        return changeUserPin(message);
     case BridgeCommand::GetCntlVersion:
         return bridgeProductVersion();
-    case BridgeCommand::None:
+    default:
         break;
     }
     return QString();
 }
 
-QString BridgeProtocol::initialize(const QString& message)
+QString BridgeProtocol::initialize(BridgeSession& s, const QString& message)
 {
     QString path;
     if (bridgePartCount(message) == 2)
@@ -119,39 +186,42 @@ QString BridgeProtocol::initialize(const QString& message)
         BRIDGE_LOG("loadSKFLib failed!");
         return QStringLiteral("-1");
     }
+    s.initialized = true;
     return QString();
 }
 
-QString BridgeProtocol::checkToken()
+QString BridgeProtocol::checkToken(BridgeSession& s)
 {
     const QString prefix = bridgeReplyPrefix(BridgeCommand::CheckToken);
-    if (!m_loaded || !enumerateDevices(devNameList, sizeof(devNameList))) {
+    if (!m_loaded || !s.initialized || !enumerateDevices(s, s.devNameList, sizeof(s.devNameList))) {
         const QString reply = prefix + QString::fromUtf8(kResultEnumFailed);
         BRIDGE_LOG("%s", reply.toUtf8().constData());
         return QString::fromUtf8(kResultEnumFailed);
     }
-    closeHandles(&hApplication, &hDev);
+    closeHandles(&s.hApplication, &s.hDev);
     char containers[kNameListSize] = {};
     SKF_ULONG containerLength = sizeof(containers);
     QString result;
-    if (openApplication(devNameList, containers, &containerLength, &hApplication, &hDev)) {
-        result = QString::number(devCount);
+    if (openApplication(s.devNameList, containers, &containerLength, &s.hApplication, &s.hDev)) {
+        result = QString::number(s.devCount);
     } else {
+        // Half-opened handles are not left for a PIN command to use.
+        closeHandles(&s.hApplication, &s.hDev);
         result = QString::fromUtf8(kResultOpenAppFailed);
-        singleDevice = false;
+        s.singleDevice = false;
     }
-    BRIDGE_LOG("CheckToken %d", static_cast<int>(devCount));
+    BRIDGE_LOG("CheckToken %d", static_cast<int>(s.devCount));
     return result;
 }
 
-QString BridgeProtocol::getSerialNumber()
+QString BridgeProtocol::getSerialNumber(BridgeSession& s)
 {
-    if (!singleDevice)
+    if (!s.singleDevice)
         return QString::fromUtf8(kResultKeepOneDevice);
-    if (!m_loaded)
+    if (!m_loaded || !s.initialized)
         return QString::fromUtf8(kResultConnectFailed);
     DEVHANDLE device = nullptr;
-    SKF_ULONG rv = SKF_ConnectDev(devNameList, &device);
+    SKF_ULONG rv = SKF_ConnectDev(s.devNameList, &device);
     if (rv != SAR_OK) {
         BRIDGE_LOG("SKF_ConnectDev failed: 0x%08X\n", rv);
         return QString::fromUtf8(kResultConnectFailed);
@@ -172,65 +242,101 @@ QString BridgeProtocol::getSerialNumber()
     return result;
 }
 
-QString BridgeProtocol::certificateText(int command, const QString& message)
+QString BridgeProtocol::certificateText(BridgeSession& s, BridgeCommand command, const QString& message)
 {
     if (bridgePartCount(message) != 2)
         return QString::fromUtf8(kResultBadFormat);
-    const QString result = searchCertificate();
+    const QString result = searchCertificate(s);
     if (result != QLatin1String(kResultSuccess))
         return result;
-    switch (static_cast<BridgeCommand>(command)) {
+    switch (command) {
     case BridgeCommand::GetCertDN:
-        return certSubjectText;
+        return s.certSubjectText;
     case BridgeCommand::GetCertSN:
-        return certSerialText;
+        return s.certSerialText;
     default:
-        return certNotBeforeText;
+        return s.certNotBeforeText;
     }
 }
 
-QString BridgeProtocol::pinFailure(const char* what, SKF_ULONG code, SKF_ULONG retryCount)
+bool BridgeProtocol::preparePin(BridgeSession* session, const QString& message, BridgeCommand command,
+                                BridgePinRequest* request, QString* reply)
 {
-    BRIDGE_LOG("%s failed: 0x%08X, retry count: %d\n", what, code, static_cast<int>(retryCount));
-    return retryCount == 0 ? QStringLiteral("-1") : QString::number(retryCount);
-}
-
-QString BridgeProtocol::verifyUserPin(const QString& message)
-{
-    if (bridgePartCount(message) != 3)
-        return QString::fromUtf8(kResultBadFormat);
+    const QString prefix = bridgeReplyPrefix(command);
+    const bool change = command == BridgeCommand::ChangeUserPin;
+    if (!session || !isPinCommand(command) || bridgePartCount(message) != (change ? 4 : 3)) {
+        *reply = prefix + QString::fromUtf8(kResultBadFormat);
+        return false;
+    }
     QStringList parts = bridgeSplitParts(message);
-    PinBuffer pin(parts.value(2));
-    wipeString(parts[2]);
-    if (!m_loaded || !hApplication) {
-        BRIDGE_LOG("VerifyUserPin before CheckToken opened an application");
-        return QStringLiteral("-1");
+    // A new PIN the key would get cut or garbled is never sent: the page
+    // would believe in a PIN that does not open the key.
+    if (change && !PinBuffer::fitsWhole(parts.value(3))) {
+        wipeParts(parts);
+        BRIDGE_LOG("ChangeUserPin refused a new PIN of more than %d bytes or not UTF-8",
+                   static_cast<int>(PinBuffer::kBytes));
+        *reply = prefix + QString::fromUtf8(kResultBadFormat);
+        return false;
     }
-    SKF_ULONG retryCount = 0;
-    const SKF_ULONG rv = SKF_VerifyPIN(hApplication, SKF_USER_TYPE, pin.c_str(), &retryCount);
-    if (rv == SAR_OK)
-        return QStringLiteral("0");
-    return pinFailure("SKF_VerifyPIN", rv, retryCount);
+    request->command = command;
+    request->pin = std::make_unique<PinBuffer>(parts.value(2));
+    if (change)
+        request->newPin = std::make_unique<PinBuffer>(parts.value(3));
+    wipeParts(parts);
+    if (change)
+        BRIDGE_LOG("changePIN");  // the PINs themselves never reach the log
+    if (!m_loaded || !session->initialized || !session->hApplication) {
+        BRIDGE_LOG("%s before CheckToken opened an application on this connection",
+                   change ? "ChangeUserPin" : "VerifyUserPin");
+        request->pin.reset();
+        request->newPin.reset();
+        *reply = prefix + QStringLiteral("-1");
+        return false;
+    }
+    return true;
 }
 
-QString BridgeProtocol::changeUserPin(const QString& message)
+int BridgeProtocol::pinAttemptsLeft(BridgeSession* session)
 {
-    if (bridgePartCount(message) != 4)
-        return QString::fromUtf8(kResultBadFormat);
-    QStringList parts = bridgeSplitParts(message);
-    PinBuffer oldPin(parts.value(2));
-    PinBuffer newPin(parts.value(3));
-    wipeString(parts[2]);
-    wipeString(parts[3]);
-    // The PINs themselves never reach the log.
-    BRIDGE_LOG("changePIN");
-    if (!m_loaded || !hApplication) {
-        BRIDGE_LOG("ChangeUserPin before CheckToken opened an application");
-        return QStringLiteral("-1");
+    if (!session || !m_loaded || !session->hApplication)
+        return -1;
+    SKF_ULONG maxRetries = 0;
+    SKF_ULONG remaining = 0;
+    SKF_BOOL defaultPin = FALSE;
+    const SKF_ULONG rv = SKF_GetPINInfo(session->hApplication, SKF_USER_TYPE, &maxRetries, &remaining, &defaultPin);
+    if (rv != SAR_OK) {
+        BRIDGE_LOG("SKF_GetPINInfo failed: 0x%08X\n", rv);
+        return -1;
     }
+    return static_cast<int>(remaining);
+}
+
+QString BridgeProtocol::runPin(BridgeSession* session, const BridgePinRequest& request, bool* refused)
+{
+    *refused = false;
+    const QString prefix = bridgeReplyPrefix(request.command);
+    // The library may have changed or the page's application gone meanwhile.
+    if (!session || !m_loaded || !session->hApplication || !request.pin)
+        return prefix + QStringLiteral("-1");
     SKF_ULONG retryCount = 0;
-    const SKF_ULONG rv = SKF_ChangePIN(hApplication, SKF_USER_TYPE, oldPin.c_str(), newPin.c_str(), &retryCount);
+    SKF_ULONG rv;
+    const char* what;
+    if (request.command == BridgeCommand::ChangeUserPin && request.newPin) {
+        what = "SKF_ChangePIN";
+        rv = SKF_ChangePIN(session->hApplication, SKF_USER_TYPE, request.pin->c_str(), request.newPin->c_str(),
+                           &retryCount);
+    } else {
+        what = "SKF_VerifyPIN";
+        rv = SKF_VerifyPIN(session->hApplication, SKF_USER_TYPE, request.pin->c_str(), &retryCount);
+    }
     if (rv == SAR_OK)
-        return QStringLiteral("0");
-    return pinFailure("SKF_ChangePIN", rv, retryCount);
+        return prefix + QStringLiteral("0");
+    *refused = true;
+    return prefix + pinFailure(what, rv, retryCount);
+}
+
+QString BridgeProtocol::pinNotSentReply(const BridgePinRequest& request, int attemptsLeft)
+{
+    return bridgeReplyPrefix(request.command) +
+           (attemptsLeft <= 0 ? QStringLiteral("-1") : QString::number(attemptsLeft));
 }

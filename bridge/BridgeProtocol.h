@@ -1,13 +1,41 @@
 #pragma once
 // The bank page protocol over the SKF library: one request text in, one reply
-// text out. All state is shared by every connected page, as the pages expect.
+// text out. The library is loaded once for every page; each page has a
+// session of its own (its key, its opened application, its last results), so
+// one page's "Finalize" or "CheckToken" never changes what another page uses.
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <cstdint>
+#include <memory>
+#include <set>
 
 #include "BridgeCertText.h"
+#include "BridgeRequest.h"
+#include "PinBuffer.h"
 #include "SkfApi.h"
+
+struct BridgeSession {
+    static constexpr size_t kNameListSize = 1024;
+
+    // The page's "Initialize" succeeded: it holds the library loaded.
+    bool initialized = false;
+    char devNameList[kNameListSize] = {};
+    HAPPLICATION hApplication = nullptr;
+    DEVHANDLE hDev = nullptr;
+    uint32_t devCount = 0;
+    bool singleDevice = false;
+    QString certSubjectText;
+    QString certNotBeforeText;
+    QString certSerialText;
+};
+
+// A PIN command parsed and checked, waiting to be sent to the key.
+struct BridgePinRequest {
+    BridgeCommand command = BridgeCommand::None;
+    std::unique_ptr<PinBuffer> pin;     // the PIN to verify, or the old PIN
+    std::unique_ptr<PinBuffer> newPin;  // ChangeUserPin only
+};
 
 class BridgeProtocol
 {
@@ -17,48 +45,67 @@ public:
     BridgeProtocol(const BridgeProtocol&) = delete;
     BridgeProtocol& operator=(const BridgeProtocol&) = delete;
 
-    // Handles one request; *closeSender is set when the page asked to end
-    // its connection ("Finalize").
-    QString handleMessage(const QString& message, bool* closeSender);
+    // A page's session, owned by the protocol until closeSession, which
+    // releases the page's handles and its hold on the library.
+    BridgeSession* openSession();
+    void closeSession(BridgeSession* session);
+
+    // Handles one request of the session, PIN commands included (sent to the
+    // key at once); *closeSender is set when the page asked to end its
+    // connection ("Finalize"). The caller wipes the message.
+    QString handleMessage(BridgeSession* session, const QString& message, bool* closeSender);
+
+    static bool isPinCommand(BridgeCommand command)
+    {
+        return command == BridgeCommand::VerifyUserPin || command == BridgeCommand::ChangeUserPin;
+    }
+    // First half of a PIN command: parses and checks it without touching the
+    // key. True when *request is ready for runPin; otherwise *reply is the
+    // whole reply to send.
+    bool preparePin(BridgeSession* session, const QString& message, BridgeCommand command,
+                    BridgePinRequest* request, QString* reply);
+    // Attempts left on the session's key, -1 when the key does not say.
+    int pinAttemptsLeft(BridgeSession* session);
+    // Second half: sends the PIN to the key. *refused tells that the key
+    // turned the PIN down (or was locked). Returns the whole reply.
+    QString runPin(BridgeSession* session, const BridgePinRequest& request, bool* refused);
+    // The reply of a PIN request that was not sent, as if the key had
+    // refused it with attemptsLeft left.
+    static QString pinNotSentReply(const BridgePinRequest& request, int attemptsLeft);
 
     // Loads the SKF library (the default path when path is null) and resolves
     // its table. A failed load keeps the previous library and table.
     bool loadSKFLib(const char* path);
-    // Closes the handles the bridge holds and the library.
+    // Closes every page's handles and the library.
     void unloadSKFLib();
     bool skfLoaded() const { return m_loaded; }
 
-    static constexpr size_t kNameListSize = 1024;
+    static constexpr size_t kNameListSize = BridgeSession::kNameListSize;
     static constexpr size_t kCertBufferSize = 4096;
-    static constexpr size_t kPinBytes = 16;
+    static constexpr size_t kPinBytes = PinBuffer::kBytes;
 
 private:
-    QString runCommand(int command, const QString& message, bool* closeSender);
-    QString initialize(const QString& message);
-    QString checkToken();
-    QString getSerialNumber();
-    QString certificateText(int command, const QString& message);
-    QString verifyUserPin(const QString& message);
-    QString changeUserPin(const QString& message);
+    QString runCommand(BridgeSession& s, BridgeCommand command, const QString& message, bool* closeSender);
+    QString initialize(BridgeSession& s, const QString& message);
+    void finalize(BridgeSession& s);
+    QString checkToken(BridgeSession& s);
+    QString getSerialNumber(BridgeSession& s);
+    QString certificateText(BridgeSession& s, BridgeCommand command, const QString& message);
 
-    bool enumerateDevices(char* nameList, size_t capacity);
+    bool enumerateDevices(BridgeSession& s, char* nameList, size_t capacity);
     bool openApplication(const char* deviceName, char* containerList, SKF_ULONG* containerLength,
                          HAPPLICATION* application, DEVHANDLE* device);
-    QString searchCertificate();
-    bool exportCertificate(HAPPLICATION application, const char* containerName, bool signFlag);
+    QString searchCertificate(BridgeSession& s);
+    bool exportCertificate(BridgeSession& s, HAPPLICATION application, const char* containerName, bool signFlag);
     void closeHandles(HAPPLICATION* application, DEVHANDLE* device);
-    QString pinFailure(const char* what, SKF_ULONG code, SKF_ULONG retryCount);
+    // A page stops holding the library; the last one out closes it.
+    void releaseLibrary(BridgeSession& s);
 
     void* skfLibHandle = nullptr;
     bool m_loaded = false;
-    char devNameList[kNameListSize] = {};
-    HAPPLICATION hApplication = nullptr;
-    DEVHANDLE hDev = nullptr;
-    uint32_t devCount = 0;
-    bool singleDevice = false;
-    QString certSubjectText;
-    QString certNotBeforeText;
-    QString certSerialText;
+    std::set<BridgeSession*> m_sessions;
+    // Pages ask for subject, serial and date one after the other: the same
+    // certificate is decoded once, whichever page asks.
     QByteArray lastDecodedCert;
     BridgeCertTexts lastDecodedTexts;
 };

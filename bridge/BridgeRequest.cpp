@@ -71,5 +71,12 @@ bool bridgeMessageTooLarge(const QString& message)
         return true;
     if (message.size() * 3 <= kBridgeMaxMessageBytes)
         return false;
-    return message.toUtf8().size() > kBridgeMaxMessageBytes;
+    // Counted in place: a UTF-8 copy would be one more copy of a PIN.
+    int bytes = 0;
+    for (const QChar c : message) {
+        const ushort u = c.unicode();
+        // A surrogate pair is four bytes, two per half.
+        bytes += u < 0x80 ? 1 : u < 0x800 ? 2 : c.isSurrogate() ? 2 : 3;
+    }
+    return bytes > kBridgeMaxMessageBytes;
 }

@@ -31,17 +31,19 @@ long nameLength(const char* list, size_t listLength, size_t offset)
 
 void BridgeProtocol::closeHandles(HAPPLICATION* application, DEVHANDLE* device)
 {
-    if (m_loaded && *application)
-        SKF_CloseApplication(*application);
-    if (m_loaded && *device)
-        SKF_DisConnectDev(*device);
+    // A refusal here means a handle went to a library that never gave it out.
+    SKF_ULONG rv;
+    if (m_loaded && *application && (rv = SKF_CloseApplication(*application)) != SAR_OK)
+        BRIDGE_LOG("SKF_CloseApplication failed: 0x%08X\n", rv);
+    if (m_loaded && *device && (rv = SKF_DisConnectDev(*device)) != SAR_OK)
+        BRIDGE_LOG("SKF_DisConnectDev failed: 0x%08X\n", rv);
     *application = nullptr;
     *device = nullptr;
 }
 
-bool BridgeProtocol::enumerateDevices(char* nameList, size_t capacity)
+bool BridgeProtocol::enumerateDevices(BridgeSession& s, char* nameList, size_t capacity)
 {
-    devCount = 0;
+    s.devCount = 0;
     SKF_ULONG size = 0;
     SKF_ULONG rv = SKF_EnumDev(TRUE, nullptr, &size);
     BRIDGE_LOG("SKF_EnumDev1 return: %d", static_cast<int>(size));
@@ -65,9 +67,9 @@ bool BridgeProtocol::enumerateDevices(char* nameList, size_t capacity)
     const size_t listLength = size < capacity ? size : capacity;
     size_t offset = 0;
     for (long n; (n = nameLength(nameList, listLength, offset)) > 0; offset += static_cast<size_t>(n) + 1)
-        ++devCount;
-    if (devCount == 1)
-        singleDevice = true;
+        ++s.devCount;
+    if (s.devCount == 1)
+        s.singleDevice = true;
     return true;
 }
 
@@ -132,12 +134,12 @@ bool BridgeProtocol::openApplication(const char* deviceName, char* containerList
     return true;
 }
 
-QString BridgeProtocol::searchCertificate()
+QString BridgeProtocol::searchCertificate(BridgeSession& s)
 {
-    if (!m_loaded)
+    if (!m_loaded || !s.initialized)
         return QString::fromUtf8(kResultEnumFailed);
     char devices[kNameListSize] = {};
-    if (!enumerateDevices(devices, sizeof(devices)))
+    if (!enumerateDevices(s, devices, sizeof(devices)))
         return QString::fromUtf8(kResultEnumFailed);
     char containers[kNameListSize] = {};
     SKF_ULONG containerLength = sizeof(containers);
@@ -157,7 +159,7 @@ QString BridgeProtocol::searchCertificate()
             const char* name = containers + offset;
             BRIDGE_LOG("%d. %s\n", number, name);
             result = QString::fromUtf8(kResultSuccess);
-            if (!exportCertificate(application, name, true) && !exportCertificate(application, name, false))
+            if (!exportCertificate(s, application, name, true) && !exportCertificate(s, application, name, false))
                 result = QString::fromUtf8(kResultNoCertificate);
         }
     }
@@ -165,7 +167,8 @@ QString BridgeProtocol::searchCertificate()
     return result;
 }
 
-bool BridgeProtocol::exportCertificate(HAPPLICATION application, const char* containerName, bool signFlag)
+bool BridgeProtocol::exportCertificate(BridgeSession& s, HAPPLICATION application, const char* containerName,
+                                       bool signFlag)
 {
     const char* kind = signFlag ? "SignCert" : "Exchange";
     BRIDGE_LOG("Open Container Name %s", containerName);
@@ -202,9 +205,9 @@ bool BridgeProtocol::exportCertificate(HAPPLICATION application, const char* con
             lastDecodedCert = der;
             lastDecodedTexts = texts;
         }
-        certSubjectText = lastDecodedTexts.subject;
-        certSerialText = lastDecodedTexts.serial;
-        certNotBeforeText = lastDecodedTexts.notBefore;
+        s.certSubjectText = lastDecodedTexts.subject;
+        s.certSerialText = lastDecodedTexts.serial;
+        s.certNotBeforeText = lastDecodedTexts.notBefore;
     }
     rv = SKF_CloseContainer(container);
     if (rv != SAR_OK) {

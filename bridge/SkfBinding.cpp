@@ -9,21 +9,11 @@ namespace zvitskf {
 SKF_FUNCTIONS(SKF_DEFINE_POINTER)
 #undef SKF_DEFINE_POINTER
 
-namespace {
-
-struct Table {
-#define SKF_TABLE_MEMBER(name, params) PFN_##name name = nullptr;
-    SKF_FUNCTIONS(SKF_TABLE_MEMBER)
-#undef SKF_TABLE_MEMBER
-};
-
-}  // namespace
-
-bool resolveTable(void* handle)
+bool resolveTableInto(void* handle, SkfTable* table)
 {
-    if (!handle)
+    if (!handle || !table)
         return false;
-    Table next;
+    SkfTable next;
 #define SKF_RESOLVE(name, params)                                             \
     next.name = reinterpret_cast<PFN_##name>(dlsym(handle, #name));           \
     if (!next.name) {                                                         \
@@ -33,9 +23,23 @@ bool resolveTable(void* handle)
     }
     SKF_FUNCTIONS(SKF_RESOLVE)
 #undef SKF_RESOLVE
-#define SKF_COMMIT(name, params) name = next.name;
+    *table = next;
+    return true;
+}
+
+void commitTable(const SkfTable& table)
+{
+#define SKF_COMMIT(name, params) name = table.name;
     SKF_FUNCTIONS(SKF_COMMIT)
 #undef SKF_COMMIT
+}
+
+bool resolveTable(void* handle)
+{
+    SkfTable next;
+    if (!resolveTableInto(handle, &next))
+        return false;
+    commitTable(next);
     return true;
 }
 

@@ -5,17 +5,32 @@
 #include <QFile>
 #include <QHostAddress>
 #include <QMutexLocker>
+#include <QPointer>
 #include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
 #include <QWebSocket>
-#include <QWebSocketCorsAuthenticator>
 #include <QWebSocketServer>
+#include <algorithm>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
+#include "BridgePeerUser.h"
+#include "BridgePrompts.h"
+#include "UserSettings.h"
 #include "global_def_var.h"
 
 namespace {
+
+// Long enough for a slow page, short enough that silent sockets do not hold
+// one of the few connection places.
+constexpr int kHandshakeTimeoutMs = 10 * 1000;
+// A page that does not answer our close frame is dropped after this.
+constexpr int kCloseGraceMs = 5 * 1000;
+// Sites with a back-off kept at most; expired ones go first.
+constexpr int kMaxBackoffSites = 256;
 
 bool ipv6Available()
 {
@@ -39,23 +54,87 @@ bool isRegularFile(const char* relative)
     return ztFilesPath(path, relative) && stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
+QStringList rememberedSites(const char* key)
+{
+    QStringList sites;
+    for (const QString& entry : readUserList(ZT_BRIDGE_SECTION, key)) {
+        const QString site = bridgeNormaliseOrigin(entry);
+        if (!site.isEmpty() && !bridgeOriginAnonymous(site) && !sites.contains(site))
+            sites << site;
+    }
+    return sites;
+}
+
+QByteArray logText(const QString& text)
+{
+    return text.left(256).toUtf8();
+}
+
+// Refuses a TCP connection before the WebSocket handshake with an HTTP status.
+void refuseHandshake(QTcpSocket* socket, const char* status)
+{
+    socket->write(QByteArray("HTTP/1.1 ") + status + "\r\nContent-Length: 0\r\nConnection: close\r\n\r\n");
+    QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    socket->disconnectFromHost();
+    if (socket->state() == QAbstractSocket::UnconnectedState)
+        socket->deleteLater();
+}
+
 }  // namespace
+
+struct ZTWebSocketServer::Connection {
+    quint64 id = 0;
+    QWebSocket* socket = nullptr;
+    // Normalised; empty for a program that sent no Origin.
+    QString origin;
+    Stage stage = Stage::Ready;
+    BridgeSession* session = nullptr;
+    // Requests waiting for the user's answer or for a PIN request to finish.
+    QList<QString> queue;
+    qint64 queuedChars = 0;
+    // The question open for this connection: its id with the prompts and a
+    // token that tells a late answer from the current one.
+    bool asking = false;
+    int questionId = -1;
+    quint64 questionToken = 0;
+    BridgePinRequest pin;
+    QTimer consentTimer;
+    QTimer idleTimer;
+    qint64 lastRequestMs = 0;
+    QTimer backoffTimer;
+
+    void wipeQueue()
+    {
+        for (QString& text : queue)
+            wipeReceivedText(text);
+        queue.clear();
+        queuedChars = 0;
+    }
+    void dropPin()
+    {
+        pin.pin.reset();
+        pin.newPin.reset();
+        pin.command = BridgeCommand::None;
+    }
+};
 
 ZTWebSocketServer::ZTWebSocketServer(quint16 port, QObject* parent)
     : QObject(parent),
-      webSocketServer(new QWebSocketServer(QStringLiteral("QtWebSocketServer"), QWebSocketServer::NonSecureMode, this)),
-      webSocketServer6(new QWebSocketServer(QStringLiteral("QtWebSocketServer"), QWebSocketServer::NonSecureMode, this))
+      tcpServer(new QTcpServer(this)),
+      tcpServer6(new QTcpServer(this)),
+      webSocketServer(new QWebSocketServer(QStringLiteral("QtWebSocketServer"), QWebSocketServer::NonSecureMode, this))
 {
+    clock.start();
     // The key is never read (the bridge speaks plain WebSocket): it only has
     // to be there, so it can stay root's alone while any user runs the manager.
     if (!canOpenFile("cert/server.crt") || !isRegularFile("cert/server.key")) {
         BRIDGE_LOG("Failed to open SSL certificate or key file");
         return;
     }
-    for (QWebSocketServer* server : {webSocketServer, webSocketServer6}) {
-        connect(server, &QWebSocketServer::newConnection, this, &ZTWebSocketServer::onNewConnection);
-        connect(server, &QWebSocketServer::originAuthenticationRequired, this, &ZTWebSocketServer::checkOrigin);
-    }
+    webSocketServer->setHandshakeTimeout(kHandshakeTimeoutMs);
+    connect(webSocketServer, &QWebSocketServer::newConnection, this, &ZTWebSocketServer::onNewConnection);
+    for (QTcpServer* server : {tcpServer, tcpServer6})
+        connect(server, &QTcpServer::newConnection, this, &ZTWebSocketServer::onTcpConnection);
     for (int i = 0; i < kPortRange; ++i) {
         const quint16 candidate = static_cast<quint16>(port + i);
         if (listenOnLoopback(candidate)) {
@@ -71,70 +150,525 @@ ZTWebSocketServer::ZTWebSocketServer(quint16 port, QObject* parent)
 
 ZTWebSocketServer::~ZTWebSocketServer()
 {
-    webSocketServer->close();
-    webSocketServer6->close();
+    tcpServer->close();
+    tcpServer6->close();
     BRIDGE_LOG("WebSocket server close!");
-    const QList<QWebSocket*> open = clients;
-    clients.clear();
-    qDeleteAll(open);
+    retired.clear();
+    std::vector<std::unique_ptr<Connection>> open;
+    open.swap(connections);
+    for (auto& c : open) {
+        withdrawQuestion(*c);
+        c->wipeQueue();
+        c->dropPin();
+        protocol.closeSession(c->session);
+        c->socket->disconnect(this);
+        delete c->socket;
+    }
+}
+
+void ZTWebSocketServer::setPrompts(BridgePrompts* next)
+{
+    if (next == prompts)
+        return;
+    std::vector<quint64> asked;
+    for (auto& c : connections) {
+        if (c->asking) {
+            asked.push_back(c->id);
+            withdrawQuestion(*c);
+        }
+    }
+    prompts = next;
+    // Whoever answers now never saw these questions: they end as unanswered.
+    for (quint64 id : asked) {
+        Connection* c = find(id);
+        if (c && c->stage == Stage::PinPending)
+            finishPin(*c, BridgeProtocol::pinNotSentReply(c->pin, 1));
+        else if (c)
+            refuse(*c, "its question was withdrawn");
+    }
+}
+
+void ZTWebSocketServer::setConsentTimeoutMs(int ms)
+{
+    consentTimeoutMs = std::max(ms, 1);
+}
+
+void ZTWebSocketServer::setIdleTimeoutMs(int ms)
+{
+    idleTimeoutMs = std::max(ms, 1);
+    for (auto& c : connections) {
+        if (c->stage != Stage::Closing)
+            c->idleTimer.start(idleTimeoutMs);
+    }
+}
+
+void ZTWebSocketServer::setPinBackoffMs(int first, int last)
+{
+    backoffFirstMs = std::max(first, 0);
+    backoffLastMs = std::max(last, backoffFirstMs);
 }
 
 // Only this machine may reach the PIN commands: 127.0.0.1 and ::1 on one port.
 bool ZTWebSocketServer::listenOnLoopback(quint16 port)
 {
-    if (!webSocketServer->listen(QHostAddress::LocalHost, port))
+    if (!tcpServer->listen(QHostAddress::LocalHost, port))
         return false;
-    if (webSocketServer6->listen(QHostAddress::LocalHostIPv6, port))
+    if (tcpServer6->listen(QHostAddress::LocalHostIPv6, port))
         return true;
     if (!ipv6Available())
         return true;
-    webSocketServer->close();
+    tcpServer->close();
     return false;
 }
 
-void ZTWebSocketServer::checkOrigin(QWebSocketCorsAuthenticator* authenticator)
+bool ZTWebSocketServer::peerIsThisUser(QTcpSocket* socket)
 {
-    if (!authenticator)
+    uid_t owner = 0;
+    if (!bridgePeerUid(socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort(),
+                       &owner)) {
+        BRIDGE_LOG("connection from port %d refused: its owner is not in the socket tables",
+                   static_cast<int>(socket->peerPort()));
+        return false;
+    }
+    if (owner != geteuid()) {
+        BRIDGE_LOG("connection from port %d of user %u refused", static_cast<int>(socket->peerPort()),
+                   static_cast<unsigned>(owner));
+        return false;
+    }
+    return true;
+}
+
+void ZTWebSocketServer::onTcpConnection()
+{
+    auto* server = qobject_cast<QTcpServer*>(sender());
+    if (!server)
         return;
-    const QStringList allowed = bridgeConfigList(ZT_BRIDGE_KEY_ORIGINS);
-    if (bridgeOriginAllowed(authenticator->origin(), allowed))
-        return;
-    authenticator->setAllowed(false);
-    BRIDGE_LOG("connection from origin %s refused", authenticator->origin().left(256).toUtf8().constData());
+    while (QTcpSocket* socket = server->nextPendingConnection()) {
+        if (static_cast<int>(connections.size()) + openHandshakes() >= kMaxConnections) {
+            BRIDGE_LOG("connection refused: %d connections open", kMaxConnections);
+            refuseHandshake(socket, "503 Service Unavailable");
+            continue;
+        }
+        if (!peerIsThisUser(socket)) {
+            refuseHandshake(socket, "403 Forbidden");
+            continue;
+        }
+        // Counted until the handshake ends: its socket then belongs to a
+        // QWebSocket (or is closed), and the count moves to connections.
+        handshakes.push_back({QPointer<QTcpSocket>(socket), socket->peerAddress(), socket->peerPort()});
+        webSocketServer->handleConnection(socket);
+    }
+}
+
+int ZTWebSocketServer::openHandshakes()
+{
+    handshakes.erase(std::remove_if(handshakes.begin(), handshakes.end(),
+                                    [](const Handshake& h) {
+                                        return !h.socket || h.socket->state() == QAbstractSocket::UnconnectedState;
+                                    }),
+                     handshakes.end());
+    return static_cast<int>(handshakes.size());
 }
 
 void ZTWebSocketServer::onNewConnection()
 {
-    auto* server = qobject_cast<QWebSocketServer*>(sender());
-    if (!server)
-        return;
-    while (QWebSocket* socket = server->nextPendingConnection()) {
+    while (QWebSocket* socket = webSocketServer->nextPendingConnection()) {
+        handshakes.erase(std::remove_if(handshakes.begin(), handshakes.end(),
+                                        [socket](const Handshake& h) {
+                                            return h.peerPort == socket->peerPort() && h.peer == socket->peerAddress();
+                                        }),
+                         handshakes.end());
         // Owned by the server, so none outlives it, also one waiting for deleteLater.
         socket->setParent(this);
         socket->setMaxAllowedIncomingMessageSize(kSocketMessageLimit);
         socket->setMaxAllowedIncomingFrameSize(kSocketMessageLimit);
         connect(socket, &QWebSocket::textMessageReceived, this, &ZTWebSocketServer::processMessage);
         connect(socket, &QWebSocket::disconnected, this, &ZTWebSocketServer::socketDisconnected);
-        clients.append(socket);
+
+        auto connection = std::make_unique<Connection>();
+        Connection& c = *connection;
+        c.id = nextId++;
+        c.socket = socket;
+        c.session = protocol.openSession();
+        for (QTimer* timer : {&c.consentTimer, &c.idleTimer, &c.backoffTimer})
+            timer->setSingleShot(true);
+        const quint64 id = c.id;
+        connect(&c.consentTimer, &QTimer::timeout, this, [this, id] { consentTimedOut(id); });
+        connect(&c.backoffTimer, &QTimer::timeout, this, [this, id] { pinBackoffOver(id); });
+        connect(&c.idleTimer, &QTimer::timeout, this, [this, id] {
+            Connection* idle = find(id);
+            if (!idle)
+                return;
+            if (idle->stage == Stage::Closing) {
+                // The page never answered our close frame.
+                idle->socket->abort();
+                return;
+            }
+            // Requests only note their time: restarting a timer for each one
+            // costs more than the request itself.
+            const qint64 quietMs = clock.elapsed() - idle->lastRequestMs;
+            if (quietMs < idleTimeoutMs) {
+                idle->idleTimer.start(static_cast<int>(idleTimeoutMs - quietMs));
+                return;
+            }
+            BRIDGE_LOG("connection closed after %d s without a request", idleTimeoutMs / 1000);
+            idle->stage = Stage::Closing;
+            withdrawQuestion(*idle);
+            idle->wipeQueue();
+            idle->dropPin();
+            idle->socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("idle"));
+            idle->idleTimer.start(kCloseGraceMs);
+        });
+        c.lastRequestMs = clock.elapsed();
+        c.idleTimer.start(idleTimeoutMs);
+        connections.push_back(std::move(connection));
         BRIDGE_LOG("find a new connection...");
+        decideOrigin(c);
     }
+}
+
+ZTWebSocketServer::Connection* ZTWebSocketServer::find(quint64 id)
+{
+    for (auto& c : connections) {
+        if (c->id == id)
+            return c.get();
+    }
+    return nullptr;
+}
+
+ZTWebSocketServer::Connection* ZTWebSocketServer::find(QWebSocket* socket)
+{
+    for (auto& c : connections) {
+        if (c->socket == socket)
+            return c.get();
+    }
+    return nullptr;
+}
+
+void ZTWebSocketServer::decideOrigin(Connection& c)
+{
+    const QString raw = c.socket->origin();
+    if (raw.isEmpty()) {
+        // Browsers always send an Origin; a program without one runs as this
+        // user already (checked at the handshake) and could read the key
+        // itself.
+        c.stage = Stage::Ready;
+        return;
+    }
+    c.origin = bridgeNormaliseOrigin(raw);
+    if (c.origin.isEmpty())
+        c.origin = QStringLiteral("null");
+    const QByteArray shown = logText(c.origin);
+    if (bridgeOriginListed(c.origin, bridgeConfigList(ZT_BRIDGE_KEY_ORIGINS))) {
+        c.stage = Stage::Ready;
+        return;
+    }
+    if (!bridgeOriginAnonymous(c.origin)) {
+        if (rememberedSites(ZT_BRIDGE_KEY_REMEMBERED_ALLOWED).contains(c.origin)) {
+            BRIDGE_LOG("origin %s served: the user allowed it before", shown.constData());
+            c.stage = Stage::Ready;
+            return;
+        }
+        if (rememberedSites(ZT_BRIDGE_KEY_REMEMBERED_DENIED).contains(c.origin)) {
+            refuse(c, "the user refused it before");
+            return;
+        }
+    }
+    if (!bridgeAskUnknownOrigins()) {
+        refuse(c, "unknown origins are not asked about");
+        return;
+    }
+    if (!prompts) {
+        refuse(c, "nobody to ask");
+        return;
+    }
+    askConsent(c);
+}
+
+void ZTWebSocketServer::askConsent(Connection& c)
+{
+    c.stage = Stage::Asking;
+    c.asking = true;
+    const quint64 token = ++c.questionToken;
+    const quint64 id = c.id;
+    const QString origin = c.origin;
+    BRIDGE_LOG("asking the user about origin %s", logText(origin).constData());
+    QPointer<ZTWebSocketServer> self(this);
+    const int questionId = prompts->askSiteConsent(origin, !bridgeOriginAnonymous(origin),
+                                                   [self, id, token](bool allow, bool remember) {
+                                                       if (!self)
+                                                           return;
+                                                       Connection* asked = self->find(id);
+                                                       if (!asked || !asked->asking || asked->questionToken != token)
+                                                           return;
+                                                       self->consentAnswered(id, allow, remember);
+                                                   });
+    // The prompts may have answered already, or run an event loop meanwhile.
+    Connection* still = find(id);
+    if (!still || !still->asking || still->questionToken != token)
+        return;
+    still->questionId = questionId;
+    still->consentTimer.start(consentTimeoutMs);
+}
+
+void ZTWebSocketServer::consentAnswered(quint64 id, bool allow, bool remember)
+{
+    Connection* c = find(id);
+    if (!c)
+        return;
+    c->asking = false;
+    c->questionId = -1;
+    c->consentTimer.stop();
+    if (remember && !bridgeOriginAnonymous(c->origin))
+        rememberAnswer(c->origin, allow);
+    if (!allow) {
+        refuse(*c, "the user refused it");
+        return;
+    }
+    BRIDGE_LOG("origin %s allowed by the user", logText(c->origin).constData());
+    c->stage = Stage::Ready;
+    serveQueue(*c);
+}
+
+void ZTWebSocketServer::consentTimedOut(quint64 id)
+{
+    Connection* c = find(id);
+    if (!c || !c->asking)
+        return;
+    withdrawQuestion(*c);
+    refuse(*c, "the user did not answer in time");
+}
+
+void ZTWebSocketServer::rememberAnswer(const QString& origin, bool allow)
+{
+    const char* keep = allow ? ZT_BRIDGE_KEY_REMEMBERED_ALLOWED : ZT_BRIDGE_KEY_REMEMBERED_DENIED;
+    const char* other = allow ? ZT_BRIDGE_KEY_REMEMBERED_DENIED : ZT_BRIDGE_KEY_REMEMBERED_ALLOWED;
+    QStringList kept = rememberedSites(keep);
+    QStringList others = rememberedSites(other);
+    QString reason;
+    if (others.removeAll(origin) > 0 &&
+        writeUserList(ZT_BRIDGE_SECTION, other, others, &reason) != 0)
+        BRIDGE_LOG("could not forget origin %s in %s: %s", logText(origin).constData(), other,
+                   reason.toUtf8().constData());
+    if (kept.contains(origin))
+        return;
+    kept << origin;
+    if (writeUserList(ZT_BRIDGE_SECTION, keep, kept, &reason) != 0)
+        BRIDGE_LOG("could not remember origin %s in %s: %s", logText(origin).constData(), keep,
+                   reason.toUtf8().constData());
+}
+
+void ZTWebSocketServer::withdrawQuestion(Connection& c)
+{
+    c.consentTimer.stop();
+    if (!c.asking)
+        return;
+    c.asking = false;
+    ++c.questionToken;
+    const int questionId = c.questionId;
+    c.questionId = -1;
+    if (prompts && questionId >= 0)
+        prompts->withdraw(questionId);
+}
+
+// Closed with 1008 and nothing answered: the page learns only that it may not.
+void ZTWebSocketServer::refuse(Connection& c, const char* why)
+{
+    if (c.stage == Stage::Closing)
+        return;
+    BRIDGE_LOG("connection from origin %s refused: %s", logText(c.origin).constData(), why);
+    c.stage = Stage::Closing;
+    withdrawQuestion(c);
+    c.wipeQueue();
+    c.dropPin();
+    c.backoffTimer.stop();
+    c.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not allowed"));
+    c.idleTimer.start(kCloseGraceMs);
 }
 
 void ZTWebSocketServer::processMessage(QString message)
 {
-    QMutexLocker locker(&mutex);
-    bool closeSender = false;
-    const QString reply = protocol.handleMessage(message, &closeSender);
-    auto* socket = qobject_cast<QWebSocket*>(sender());
-    if (!socket)
+    Connection* c = find(qobject_cast<QWebSocket*>(sender()));
+    if (!c || c->stage == Stage::Closing) {
+        wipeReceivedText(message);
         return;
-    socket->sendTextMessage(reply);
-    if (closeSender) {
-        clients.removeAll(socket);
-        socket->flush();
-        socket->close();
-        socket->deleteLater();
     }
+    c->lastRequestMs = clock.elapsed();
+    if (c->stage != Stage::Ready || !c->queue.isEmpty()) {
+        enqueue(*c, message);
+        return;
+    }
+    handle(*c, message);
+}
+
+void ZTWebSocketServer::enqueue(Connection& c, QString& message)
+{
+    if (c.queue.size() >= kMaxQueuedRequests || c.queuedChars + message.size() > qint64(kSocketMessageLimit)) {
+        wipeReceivedText(message);
+        refuse(c, "too many requests waiting");
+        return;
+    }
+    c.queuedChars += message.size();
+    c.queue.append(message);
+    message = QString();
+}
+
+void ZTWebSocketServer::serveQueue(Connection& c)
+{
+    const quint64 id = c.id;
+    for (Connection* next = &c; next && next->stage == Stage::Ready && !next->queue.isEmpty(); next = find(id)) {
+        QString message = next->queue.takeFirst();
+        next->queuedChars -= message.size();
+        handle(*next, message);
+    }
+}
+
+void ZTWebSocketServer::handle(Connection& c, QString& message)
+{
+    const BridgeCommand command = bridgeMatchCommand(message);
+    if (BridgeProtocol::isPinCommand(command) && !bridgeMessageTooLarge(message)) {
+        QString reply;
+        bool ready;
+        {
+            QMutexLocker locker(&mutex);
+            BridgeLogScope logScope;
+            c.dropPin();
+            ready = protocol.preparePin(c.session, message, command, &c.pin, &reply);
+        }
+        wipeReceivedText(message);
+        if (!ready) {
+            send(c, reply);
+            return;
+        }
+        c.stage = Stage::PinPending;
+        const qint64 wait = backoffRemainingMs(c.origin);
+        if (wait > 0) {
+            BRIDGE_LOG("PIN request of origin %s waits %d ms after a failed one", logText(c.origin).constData(),
+                       static_cast<int>(wait));
+            c.backoffTimer.start(static_cast<int>(wait));
+            return;
+        }
+        startPin(c);
+        return;
+    }
+    bool closeSender = false;
+    QString reply;
+    {
+        QMutexLocker locker(&mutex);
+        reply = protocol.handleMessage(c.session, message, &closeSender);
+    }
+    wipeReceivedText(message);
+    send(c, reply);
+    if (closeSender) {
+        c.stage = Stage::Closing;
+        c.wipeQueue();
+        c.socket->flush();
+        c.socket->close();
+        c.idleTimer.start(kCloseGraceMs);
+    }
+}
+
+void ZTWebSocketServer::pinBackoffOver(quint64 id)
+{
+    Connection* c = find(id);
+    if (c && c->stage == Stage::PinPending)
+        startPin(*c);
+}
+
+void ZTWebSocketServer::startPin(Connection& c)
+{
+    int attemptsLeft;
+    {
+        QMutexLocker locker(&mutex);
+        BridgeLogScope logScope;
+        attemptsLeft = protocol.pinAttemptsLeft(c.session);
+    }
+    if (attemptsLeft != 1) {
+        pinConfirmed(c.id, true);
+        return;
+    }
+    if (!prompts) {
+        BRIDGE_LOG("PIN request on the last attempt not sent: nobody to confirm it");
+        finishPin(c, BridgeProtocol::pinNotSentReply(c.pin, 1));
+        return;
+    }
+    c.asking = true;
+    const quint64 token = ++c.questionToken;
+    const quint64 id = c.id;
+    BRIDGE_LOG("asking the user to confirm the last PIN attempt for origin %s", logText(c.origin).constData());
+    QPointer<ZTWebSocketServer> self(this);
+    const int questionId = prompts->confirmLastPinAttempt(c.origin, [self, id, token](bool proceed) {
+        if (!self)
+            return;
+        Connection* asked = self->find(id);
+        if (!asked || !asked->asking || asked->questionToken != token)
+            return;
+        asked->asking = false;
+        asked->questionId = -1;
+        self->pinConfirmed(id, proceed);
+    });
+    Connection* still = find(id);
+    if (still && still->asking && still->questionToken == token)
+        still->questionId = questionId;
+}
+
+void ZTWebSocketServer::pinConfirmed(quint64 id, bool proceed)
+{
+    Connection* c = find(id);
+    if (!c || c->stage != Stage::PinPending)
+        return;
+    if (!proceed) {
+        BRIDGE_LOG("PIN request on the last attempt not sent: the user refused");
+        finishPin(*c, BridgeProtocol::pinNotSentReply(c->pin, 1));
+        return;
+    }
+    bool refused = false;
+    QString reply;
+    {
+        QMutexLocker locker(&mutex);
+        BridgeLogScope logScope;
+        reply = protocol.runPin(c->session, c->pin, &refused);
+    }
+    pinResult(c->origin, refused);
+    finishPin(*c, reply);
+}
+
+void ZTWebSocketServer::finishPin(Connection& c, const QString& reply)
+{
+    c.dropPin();
+    c.stage = Stage::Ready;
+    send(c, reply);
+    serveQueue(c);
+}
+
+void ZTWebSocketServer::send(Connection& c, const QString& reply)
+{
+    if (c.stage != Stage::Closing || c.socket->state() == QAbstractSocket::ConnectedState)
+        c.socket->sendTextMessage(reply);
+}
+
+qint64 ZTWebSocketServer::backoffRemainingMs(const QString& site) const
+{
+    const auto it = backoffs.constFind(site);
+    if (it == backoffs.constEnd())
+        return 0;
+    return std::max<qint64>(0, it->notBeforeMs - clock.elapsed());
+}
+
+void ZTWebSocketServer::pinResult(const QString& site, bool refused)
+{
+    if (!refused) {
+        backoffs.remove(site);
+        return;
+    }
+    const qint64 now = clock.elapsed();
+    if (backoffs.size() >= kMaxBackoffSites && !backoffs.contains(site)) {
+        for (auto it = backoffs.begin(); it != backoffs.end();)
+            it = it->notBeforeMs + backoffLastMs < now ? backoffs.erase(it) : std::next(it);
+    }
+    Backoff& b = backoffs[site];
+    b.nextDelayMs = b.nextDelayMs == 0 ? backoffFirstMs : std::min<qint64>(backoffLastMs, b.nextDelayMs * 2);
+    b.notBeforeMs = now + b.nextDelayMs;
 }
 
 void ZTWebSocketServer::socketDisconnected()
@@ -142,6 +676,25 @@ void ZTWebSocketServer::socketDisconnected()
     auto* socket = qobject_cast<QWebSocket*>(sender());
     if (!socket)
         return;
-    clients.removeAll(socket);
+    forget(socket);
+}
+
+void ZTWebSocketServer::forget(QWebSocket* socket)
+{
+    auto it = std::find_if(connections.begin(), connections.end(),
+                           [socket](const std::unique_ptr<Connection>& c) { return c->socket == socket; });
+    if (it != connections.end()) {
+        std::unique_ptr<Connection> gone = std::move(*it);
+        connections.erase(it);
+        withdrawQuestion(*gone);
+        gone->wipeQueue();
+        gone->dropPin();
+        protocol.closeSession(gone->session);
+        // Its timers may be the caller of this very function: deleted later.
+        if (retired.empty())
+            QMetaObject::invokeMethod(this, [this] { retired.clear(); }, Qt::QueuedConnection);
+        retired.push_back(std::move(gone));
+    }
+    socket->disconnect(this);
     socket->deleteLater();
 }

@@ -1,16 +1,32 @@
 #pragma once
 // The WebSocket server through which the bank's web pages reach the key. Each
 // text message is one request; the reply goes back on the same connection.
+//
+// Who is served: a program of another local user is refused at the
+// handshake. After it, a page without an Origin (a local program), of an
+// origin the bank lists or the user allowed before is served; one the user
+// refused before, or any unknown one when asking is switched off, is closed
+// with code 1008; otherwise the user is asked once per connection, and the
+// page's requests wait for the answer.
+#include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QMutex>
+#include <QHostAddress>
 #include <QObject>
+#include <QPointer>
 #include <QString>
+#include <QTcpSocket>
+#include <memory>
+#include <vector>
 
 #include "BridgeProtocol.h"
 
+class BridgePrompts;
+class QTcpServer;
+class QTimer;
 class QWebSocket;
 class QWebSocketServer;
-class QWebSocketCorsAuthenticator;
 
 class ZTWebSocketServer : public QObject
 {
@@ -19,16 +35,35 @@ public:
     explicit ZTWebSocketServer(quint16 port, QObject* parent = nullptr);
     ~ZTWebSocketServer() override;
 
+    // Who answers the server's questions (site consent, last PIN attempt);
+    // nullptr: nobody, so unknown origins are refused and a PIN request on
+    // the last attempt is not sent. Not owned; must outlive the server or be
+    // replaced first. Questions open with the previous one are withdrawn.
+    void setPrompts(BridgePrompts* prompts);
+
+    // How long a site question may stay unanswered (60 s by default).
+    void setConsentTimeoutMs(int ms);
+    // A connection without a message for this long is closed (10 min).
+    void setIdleTimeoutMs(int ms);
+    // A site's next PIN request after a failed one waits first, then twice
+    // as long after each further failure, at most last (1 s and 60 s).
+    void setPinBackoffMs(int first, int last);
+
     bool loadSKFLib(const char* path) { return protocol.loadSKFLib(path); }
     // The port in use, 0 when the bridge does not listen.
     quint16 serverPort() const { return listeningPort; }
-    int clientCount() const { return clients.size(); }
+    int clientCount() const { return static_cast<int>(connections.size()); }
 
     // Ports tried after the first one.
     static constexpr int kPortRange = 10;
     // Messages above this are dropped by the socket itself; between the
     // protocol's own limit and this one the page gets an error reply.
     static constexpr quint64 kSocketMessageLimit = 1024 * 1024;
+    // Connections at once, handshakes included.
+    static constexpr int kMaxConnections = 32;
+    // Requests a page may have waiting (for the user's answer or a PIN
+    // back-off); more, or more than kSocketMessageLimit of text, closes it.
+    static constexpr int kMaxQueuedRequests = 16;
 
 public slots:
     void onNewConnection();
@@ -36,16 +71,64 @@ public slots:
     void socketDisconnected();
 
 private slots:
-    void checkOrigin(QWebSocketCorsAuthenticator* authenticator);
+    void onTcpConnection();
 
 private:
-    bool listenOnLoopback(quint16 port);
+    struct Connection;
+    enum class Stage { Asking, Ready, PinPending, Closing };
 
+    bool listenOnLoopback(quint16 port);
+    bool peerIsThisUser(QTcpSocket* socket);
+    void decideOrigin(Connection& c);
+    void askConsent(Connection& c);
+    void consentAnswered(quint64 id, bool allow, bool remember);
+    void consentTimedOut(quint64 id);
+    void rememberAnswer(const QString& origin, bool allow);
+    void refuse(Connection& c, const char* why);
+    void enqueue(Connection& c, QString& message);
+    void serveQueue(Connection& c);
+    void handle(Connection& c, QString& message);
+    void startPin(Connection& c);
+    void pinBackoffOver(quint64 id);
+    void pinConfirmed(quint64 id, bool proceed);
+    void finishPin(Connection& c, const QString& reply);
+    void send(Connection& c, const QString& reply);
+    void withdrawQuestion(Connection& c);
+    void forget(QWebSocket* socket);
+    Connection* find(quint64 id);
+    Connection* find(QWebSocket* socket);
+    qint64 backoffRemainingMs(const QString& site) const;
+    void pinResult(const QString& site, bool refused);
+
+    QTcpServer* tcpServer;
+    QTcpServer* tcpServer6;
+    // Does the WebSocket handshake of the connections the TCP servers let in.
     QWebSocketServer* webSocketServer;
-    // The same port on ::1; stays closed where IPv6 is not available.
-    QWebSocketServer* webSocketServer6;
-    QList<QWebSocket*> clients;
+    std::vector<std::unique_ptr<Connection>> connections;
+    // Forgotten connections, deleted once the event loop is back.
+    std::vector<std::unique_ptr<Connection>> retired;
+    struct Handshake {
+        QPointer<QTcpSocket> socket;
+        QHostAddress peer;
+        quint16 peerPort = 0;
+    };
+    std::vector<Handshake> handshakes;
+    int openHandshakes();
     QMutex mutex;
     BridgeProtocol protocol;
+    BridgePrompts* prompts = nullptr;
     quint16 listeningPort = 0;
+    quint64 nextId = 1;
+    int consentTimeoutMs = 60 * 1000;
+    int idleTimeoutMs = 10 * 60 * 1000;
+    int backoffFirstMs = 1000;
+    int backoffLastMs = 60 * 1000;
+
+    struct Backoff {
+        qint64 notBeforeMs = 0;
+        qint64 nextDelayMs = 0;
+    };
+    // Per site (normalised origin, "" for local programs).
+    QHash<QString, Backoff> backoffs;
+    QElapsedTimer clock;
 };

@@ -99,8 +99,12 @@ void spin(const std::function<bool()>& done)
 }
 
 // n pages; each iteration every page sends one request and waits for its reply.
-void roundTrips(benchmark::State& state, quint16 port, const QString& request, bool initialise)
+// expected: how every reply begins, so a failure text is never timed as a result.
+void roundTrips(benchmark::State& state, quint16 port, const QString& request, bool initialise,
+                const QString& expected)
 {
+    QString wrongReply;
+    bool timing = !initialise;
     const int n = static_cast<int>(state.range(0));
     std::vector<std::unique_ptr<QWebSocket>> pages;
     std::vector<qint64> sentAt(n), latencies;
@@ -110,20 +114,25 @@ void roundTrips(benchmark::State& state, quint16 port, const QString& request, b
     for (int i = 0; i < n; ++i) {
         pages.push_back(std::make_unique<QWebSocket>());
         QWebSocket* page = pages.back().get();
-        QObject::connect(page, &QWebSocket::textMessageReceived, [&, i](const QString&) {
+        QObject::connect(page, &QWebSocket::textMessageReceived, [&, i](const QString& reply) {
+            if (timing && !reply.startsWith(expected) && wrongReply.isEmpty())
+                wrongReply = reply;
             latencies.push_back(clock.nsecsElapsed() - sentAt[i]);
             --pending;
         });
         page->open(QUrl(QStringLiteral("ws://127.0.0.1:%1/").arg(port)));
         spin([page] { return page->state() == QAbstractSocket::ConnectedState; });
     }
+    // Every page has a session of its own to set up.
     if (initialise) {
         for (const char* text : {"Initialize", "CheckToken"}) {
-            pending = 1;
-            pages[0]->sendTextMessage(QString::fromLatin1(text));
+            pending = n;
+            for (auto& page : pages)
+                page->sendTextMessage(QString::fromLatin1(text));
             spin([&] { return pending == 0; });
         }
         latencies.clear();
+        timing = true;
     }
     for (auto _ : state) {
         pending = n;
@@ -133,6 +142,8 @@ void roundTrips(benchmark::State& state, quint16 port, const QString& request, b
         }
         spin([&] { return pending == 0; });
     }
+    if (!wrongReply.isEmpty())
+        state.SkipWithError(("unexpected reply: " + wrongReply.toStdString()).c_str());
     std::sort(latencies.begin(), latencies.end());
     if (!latencies.empty()) {
         state.counters["p50_us"] = latencies[latencies.size() / 2] / 1000.0;
@@ -143,17 +154,17 @@ void roundTrips(benchmark::State& state, quint16 port, const QString& request, b
 
 void BM_EchoFloor(benchmark::State& state)
 {
-    roundTrips(state, kEchoPort, QStringLiteral("GetCertDN#&&#end"), false);
+    roundTrips(state, kEchoPort, QStringLiteral("GetCertDN#&&#end"), false, QStringLiteral("GetCertDN#&&#end"));
 }
 
 void BM_BridgeGetSN(benchmark::State& state)
 {
-    roundTrips(state, kBridgePort, QStringLiteral("GetSN"), true);
+    roundTrips(state, kBridgePort, QStringLiteral("GetSN"), true, QStringLiteral("GetSN&&BENCH0001"));
 }
 
 void BM_BridgeGetCertDN(benchmark::State& state)
 {
-    roundTrips(state, kBridgePort, QStringLiteral("GetCertDN#&&#end"), true);
+    roundTrips(state, kBridgePort, QStringLiteral("GetCertDN#&&#end"), true, QStringLiteral("GetCertDN&&CN=localhost"));
 }
 
 // The stand-in alone: the SKF calls each command makes, without the bridge.
@@ -225,12 +236,13 @@ void BM_SkfStandinGetCertDN(benchmark::State& state)
 void BM_ProtocolInProcess(benchmark::State& state)
 {
     BridgeProtocol protocol;
+    BridgeSession* session = protocol.openSession();
     bool close = false;
-    protocol.handleMessage(QStringLiteral("Initialize"), &close);
-    protocol.handleMessage(QStringLiteral("CheckToken"), &close);
+    protocol.handleMessage(session, QStringLiteral("Initialize"), &close);
+    protocol.handleMessage(session, QStringLiteral("CheckToken"), &close);
     const QString request = state.range(0) ? QStringLiteral("GetCertDN#&&#end") : QStringLiteral("GetSN");
     for (auto _ : state)
-        benchmark::DoNotOptimize(protocol.handleMessage(request, &close));
+        benchmark::DoNotOptimize(protocol.handleMessage(session, request, &close));
 }
 
 // The certificate texts alone, the part of GetCertDN that is neither network

@@ -46,8 +46,8 @@ SKF_EXPORT SKF_ULONG SKF_EnumApplication(DEVHANDLE hDev, char* szAppName, SKF_UL
     HandleInfo handle;
     if (!lookupHandle(hDev, HandleKind::Device, &handle))
         return SAR_INVALIDHANDLEERR;
-    vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    KeyPtr key;
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     return writeNameList({kApplicationName}, szAppName, pulSize);
@@ -64,8 +64,8 @@ SKF_EXPORT SKF_ULONG SKF_OpenApplication(DEVHANDLE hDev, const char* szAppName, 
         return SAR_INVALIDHANDLEERR;
     if (strcmp(szAppName, kApplicationName) != 0)
         return SAR_APPLICATION_NOT_EXISTS;
-    vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    KeyPtr key;
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     handle.kind = HandleKind::Application;
@@ -91,12 +91,12 @@ SKF_EXPORT SKF_ULONG SKF_VerifyPIN(HAPPLICATION hApplication, SKF_ULONG ulPINTyp
     vtoken::PinKind kind;
     if (!pinKindOf(ulPINType, &kind))
         return SAR_USER_TYPE_INVALID;
-    vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    KeyPtr key;
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     PinText pin(szPIN);
-    return pinResult(store().verifyPin(handle.serial, kind, pin.text), pulRetryCount);
+    return pinResult(storeOf(handle).verifyPin(handle.serial, kind, pin.text), pulRetryCount);
 }
 SKF_CHECK_SIGNATURE(SKF_VerifyPIN);
 
@@ -111,16 +111,16 @@ SKF_EXPORT SKF_ULONG SKF_ChangePIN(HAPPLICATION hApplication, SKF_ULONG ulPINTyp
     vtoken::PinKind kind;
     if (!pinKindOf(ulPINType, &kind))
         return SAR_USER_TYPE_INVALID;
-    vtoken::KeyRecord key;
-    SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    KeyPtr key;
+    SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     PinText oldPin(szOldPin);
     PinText newPin(szNewPin);
-    vtoken::PinResult result = store().changePin(handle.serial, kind, oldPin.text, newPin.text);
+    vtoken::PinResult result = storeOf(handle).changePin(handle.serial, kind, oldPin.text, newPin.text);
     if (result.status == vtoken::Status::PinLength && result.attemptsLeft == 0) {
         // A refused new PIN costs nothing: report the attempts still left.
-        const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key.userPin : key.adminPin;
+        const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key->userPin : key->adminPin;
         result.attemptsLeft = secret.attemptsLeft;
     }
     return pinResult(result, pulRetryCount);
@@ -138,14 +138,14 @@ SKF_EXPORT SKF_ULONG SKF_GetPINInfo(HAPPLICATION hApplication, SKF_ULONG ulPINTy
     vtoken::PinKind kind;
     if (!pinKindOf(ulPINType, &kind))
         return SAR_USER_TYPE_INVALID;
-    vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    KeyPtr key;
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
-    const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key.userPin : key.adminPin;
+    const vtoken::PinSecret& secret = kind == vtoken::PinKind::User ? key->userPin : key->adminPin;
     *pulMaxRetryCount = static_cast<SKF_ULONG>(secret.maxAttempts);
     *pulRemainRetryCount = static_cast<SKF_ULONG>(secret.attemptsLeft > 0 ? secret.attemptsLeft : 0);
-    *pbDefaultPin = kind == vtoken::PinKind::User && !key.pinChanged ? TRUE : FALSE;
+    *pbDefaultPin = kind == vtoken::PinKind::User && !key->pinChanged ? TRUE : FALSE;
     return SAR_OK;
 }
 SKF_CHECK_SIGNATURE(SKF_GetPINInfo);

@@ -9,19 +9,19 @@ using namespace skfstub;
 
 namespace {
 
-// The container of a live container handle, from a fresh read of the store.
-SKF_ULONG loadContainer(HCONTAINER hContainer, vtoken::Container* container)
+// The container of a live container handle, from the key's current record
+// (held in *key while the container is used).
+SKF_ULONG loadContainer(HCONTAINER hContainer, KeyPtr* key, const vtoken::Container** container)
 {
     HandleInfo handle;
     if (!lookupHandle(hContainer, HandleKind::Container, &handle))
         return SAR_INVALIDHANDLEERR;
-    vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    const SKF_ULONG rv = loadPluggedKey(handle, key);
     if (rv != SAR_OK)
         return rv;
-    for (const vtoken::Container& entry : key.containers) {
+    for (const vtoken::Container& entry : (*key)->containers) {
         if (entry.name == handle.container) {
-            *container = entry;
+            *container = &entry;
             return SAR_OK;
         }
     }
@@ -35,12 +35,12 @@ SKF_EXPORT SKF_ULONG SKF_EnumContainer(HAPPLICATION hApplication, char* szContai
     HandleInfo handle;
     if (!lookupHandle(hApplication, HandleKind::Application, &handle))
         return SAR_INVALIDHANDLEERR;
-    vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    KeyPtr key;
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     std::vector<std::string> names;
-    for (const vtoken::Container& container : key.containers)
+    for (const vtoken::Container& container : key->containers)
         names.push_back(container.name);
     return writeNameList(names, szContainerName, pulSize);
 }
@@ -55,11 +55,11 @@ SKF_EXPORT SKF_ULONG SKF_OpenContainer(HAPPLICATION hApplication, const char* sz
     HandleInfo handle;
     if (!lookupHandle(hApplication, HandleKind::Application, &handle))
         return SAR_INVALIDHANDLEERR;
-    vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    KeyPtr key;
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
-    for (const vtoken::Container& container : key.containers) {
+    for (const vtoken::Container& container : key->containers) {
         if (container.name == szContainerName) {
             handle.kind = HandleKind::Container;
             handle.container = container.name;
@@ -82,11 +82,12 @@ SKF_EXPORT SKF_ULONG SKF_GetContainerType(HCONTAINER hContainer, SKF_ULONG* pulC
 {
     if (!pulContainerType)
         return SAR_INVALIDPARAMERR;
-    vtoken::Container container;
-    const SKF_ULONG rv = loadContainer(hContainer, &container);
+    KeyPtr key;
+    const vtoken::Container* container = nullptr;
+    const SKF_ULONG rv = loadContainer(hContainer, &key, &container);
     if (rv != SAR_OK)
         return rv;
-    *pulContainerType = container.type == vtoken::KeyType::Sm2 ? 2 : 1;
+    *pulContainerType = container->type == vtoken::KeyType::Sm2 ? 2 : 1;
     return SAR_OK;
 }
 SKF_CHECK_SIGNATURE(SKF_GetContainerType);
@@ -96,11 +97,12 @@ SKF_EXPORT SKF_ULONG SKF_ExportCertificate(HCONTAINER hContainer, SKF_BOOL bSign
 {
     if (!pulCertLen)
         return SAR_INVALIDPARAMERR;
-    vtoken::Container container;
-    const SKF_ULONG rv = loadContainer(hContainer, &container);
+    KeyPtr key;
+    const vtoken::Container* container = nullptr;
+    const SKF_ULONG rv = loadContainer(hContainer, &key, &container);
     if (rv != SAR_OK)
         return rv;
-    const std::vector<uint8_t>& cert = bSignFlag ? container.signatureCert : container.exchangeCert;
+    const std::vector<uint8_t>& cert = bSignFlag ? container->signatureCert : container->exchangeCert;
     if (cert.empty())
         return SAR_CERTNOTFOUNTERR;
     const SKF_ULONG length = static_cast<SKF_ULONG>(cert.size());

@@ -15,8 +15,8 @@ SKF_EXPORT SKF_ULONG SKF_EnumDev(SKF_BOOL bPresent, char* szNameList, SKF_ULONG*
     if (keys.checkFolder() != vtoken::Status::Ok)
         return SAR_FILEERR;
     if (bPresent) {
-        for (const vtoken::KeyRecord& key : keys.pluggedKeys())
-            names.push_back(key.deviceName);
+        for (const KeyPtr& key : pluggedKeys(keys))
+            names.push_back(key->deviceName);
     } else {
         for (const vtoken::ListedKey& key : keys.list()) {
             if (key.status == vtoken::Status::Ok)
@@ -34,12 +34,14 @@ SKF_EXPORT SKF_ULONG SKF_ConnectDev(const char* szName, DEVHANDLE* phDev)
     *phDev = nullptr;
     if (!*szName)
         return SAR_INVALIDPARAMERR;
-    const std::string serial = serialOfDevice(szName);
+    const vtoken::Store keys = store();
+    const std::string serial = serialOfDevice(keys, szName);
     if (serial.empty())
         return SAR_DEVICE_REMOVED;
     HandleInfo info;
     info.kind = HandleKind::Device;
     info.serial = serial;
+    info.folder = keys.folder();
     *phDev = openHandle(info);
     return SAR_OK;
 }
@@ -56,7 +58,7 @@ SKF_EXPORT SKF_ULONG SKF_GetDevState(const char* szDevName, SKF_ULONG* pulDevSta
 {
     if (!szDevName || !pulDevState)
         return SAR_INVALIDPARAMERR;
-    *pulDevState = serialOfDevice(szDevName).empty() ? 0 : 1;
+    *pulDevState = serialOfDevice(store(), szDevName).empty() ? 0 : 1;
     return SAR_OK;
 }
 SKF_CHECK_SIGNATURE(SKF_GetDevState);
@@ -68,18 +70,18 @@ SKF_EXPORT SKF_ULONG SKF_GetDevInfo(DEVHANDLE hDev, DEVINFO* pDevInfo)
     HandleInfo handle;
     if (!lookupHandle(hDev, HandleKind::Device, &handle))
         return SAR_INVALIDHANDLEERR;
-    vtoken::KeyRecord key;
-    const SKF_ULONG rv = loadPluggedKey(handle.serial, &key);
+    KeyPtr key;
+    const SKF_ULONG rv = loadPluggedKey(handle, &key);
     if (rv != SAR_OK)
         return rv;
     memset(pDevInfo, 0, sizeof(*pDevInfo));
     pDevInfo->Version = {1, 0};
-    copyText(pDevInfo->Manufacturer, sizeof(pDevInfo->Manufacturer), key.manufacturer);
-    copyText(pDevInfo->Issuer, sizeof(pDevInfo->Issuer), key.manufacturer);
-    copyText(pDevInfo->Label, sizeof(pDevInfo->Label), key.label);
-    copyText(pDevInfo->SerialNumber, sizeof(pDevInfo->SerialNumber), key.serial);
-    pDevInfo->HWVersion = {key.hardwareVersion[0], key.hardwareVersion[1]};
-    pDevInfo->FirmwareVersion = {key.firmwareVersion[0], key.firmwareVersion[1]};
+    copyText(pDevInfo->Manufacturer, sizeof(pDevInfo->Manufacturer), key->manufacturer);
+    copyText(pDevInfo->Issuer, sizeof(pDevInfo->Issuer), key->manufacturer);
+    copyText(pDevInfo->Label, sizeof(pDevInfo->Label), key->label);
+    copyText(pDevInfo->SerialNumber, sizeof(pDevInfo->SerialNumber), key->serial);
+    pDevInfo->HWVersion = {key->hardwareVersion[0], key->hardwareVersion[1]};
+    pDevInfo->FirmwareVersion = {key->firmwareVersion[0], key->firmwareVersion[1]};
     pDevInfo->AlgAsymCap = 0x00010000u | 0x00020100u;  // RSA, SM2
     pDevInfo->AlgHashCap = 0x00000001u;                // SM3
     pDevInfo->TotalSpace = 64 * 1024;

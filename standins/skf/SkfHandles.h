@@ -14,6 +14,9 @@ struct HandleInfo {
     HandleKind kind = HandleKind::Device;
     std::string serial;     // the key's serial number in the store
     std::string container;  // for containers
+    // The store the key was connected in; calls on the handle go there
+    // without reading the configuration again.
+    std::string folder;
 };
 
 void* openHandle(const HandleInfo& info);

@@ -1,10 +1,12 @@
 #pragma once
 // The virtual key store as the SKF functions see it: keys by device name,
 // one application per key, the store's own PIN accounting.
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "SkfApi.h"
+#include "SkfHandles.h"
 #include "Store.h"
 
 namespace skfstub {
@@ -12,13 +14,20 @@ namespace skfstub {
 // The one application every virtual key carries.
 extern const char* const kApplicationName;
 
+// The configured store (Config.ini read again only when it changed).
 vtoken::Store store();
+// The store a handle's key was connected in.
+vtoken::Store storeOf(const HandleInfo& handle);
 // Result code of a store status.
 SKF_ULONG resultOf(vtoken::Status status);
-// A plugged key with a valid record; SAR_DEVICE_REMOVED otherwise.
-SKF_ULONG loadPluggedKey(const std::string& serial, vtoken::KeyRecord* record);
+// A key's record as read last; shared, never changed once read.
+using KeyPtr = std::shared_ptr<const vtoken::KeyRecord>;
+// The handle's key when plugged with a valid record; SAR_DEVICE_REMOVED otherwise.
+SKF_ULONG loadPluggedKey(const HandleInfo& handle, KeyPtr* key);
+// Plugged keys ordered by slot, as Store::pluggedKeys.
+std::vector<KeyPtr> pluggedKeys(const vtoken::Store& keys);
 // The serial of the plugged key with that device name, empty when none.
-std::string serialOfDevice(const std::string& deviceName);
+std::string serialOfDevice(const vtoken::Store& keys, const std::string& deviceName);
 
 // Writes a list of NUL-terminated names ended by an empty name, with the
 // standard's size protocol: a null list asks for the size; a list smaller

@@ -1,5 +1,6 @@
 #include "BridgeServerFixture.h"
 
+#include "UserSettings.h"
 #include "ZTUtil_fundef.h"
 #include "global_def_var.h"
 
@@ -20,6 +21,14 @@ void BridgeServerTest::TearDown()
 void BridgeServerTest::startServer()
 {
     server = std::make_unique<ZTWebSocketServer>(basePort);
+    server->setPrompts(&prompts);
+    server->setPinBackoffMs(0, 0);
+}
+
+std::string BridgeServerTest::userSettingsText() const
+{
+    return readFile(const_cast<BridgeTestKeys&>(keys).root().userConfigHome() + "/" ZT_USER_SETTINGS_FOLDER
+                    "/Config.ini");
 }
 
 PageClient& BridgeServerTest::connectPage(const QString& origin)

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "BridgeTestKeys.h"
+#include "BridgeTestPrompts.h"
 #include "PageClient.h"
 #include "ZTWebSocketServer.h"
 
@@ -15,7 +16,9 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Starts the server (after the test has prepared the store and config).
+    // Starts the server (after the test has prepared the store and config)
+    // with prompts as its questioner. PIN back-off is off: the tests that
+    // are about it switch it on.
     void startServer();
     // A connected page; the fixture keeps it alive.
     PageClient& connectPage(const QString& origin = QString());
@@ -23,7 +26,11 @@ protected:
     PageClient& readyPage();
     void setConfig(const std::string& key, const std::string& value);
 
+    // The remembered sites of the user's own settings file.
+    std::string userSettingsText() const;
+
     BridgeTestKeys keys;
+    ScriptedPrompts prompts;
     quint16 basePort = 0;
     std::unique_ptr<ZTWebSocketServer> server;
     std::vector<std::unique_ptr<PageClient>> pages;

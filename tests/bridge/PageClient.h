@@ -23,6 +23,8 @@ public:
     // Waits until the server closes the connection.
     bool waitClosed(int timeoutMs = 5000);
     bool isOpen() const;
+    // The code of the server's close frame (1008: the page may not use the key).
+    int closeCode() const { return static_cast<int>(m_socket.closeCode()); }
     QWebSocket& socket() { return m_socket; }
 
 private:

@@ -105,7 +105,9 @@ TEST_F(BridgeProtocolTest, PinCommandsCountAttemptsOnTheKey)
 
     keys.setRetries("PIN0001", 5);
     EXPECT_EQ(page.request("VerifyUserPin#&#&000000&#end"), "VerifyUserPin&&4");
-    keys.setRetries("PIN0001", 1);
+    keys.setRetries("PIN0001", 2);
+    EXPECT_EQ(page.request("VerifyUserPin#&#&000000&#end"), "VerifyUserPin&&1");
+    prompts.confirmAtOnce = true;  // the user lets the last attempt go to the key
     EXPECT_EQ(page.request("VerifyUserPin#&#&000000&#end"), "VerifyUserPin&&-1");
     EXPECT_EQ(page.request("VerifyUserPin#&#&fromdialog1&#end"), "VerifyUserPin&&-1") << "locked stays locked";
     EXPECT_EQ(page.request("ChangeUserPin#&#&fromdialog1#&abcdefgh&#end"), "ChangeUserPin&&-1");
@@ -136,21 +138,27 @@ TEST_F(BridgeProtocolTest, PinChangesMeetTheTokenLibrary)
     FreeZTTokenLib();
 }
 
-TEST_F(BridgeProtocolTest, PinIsCutToSixteenBytes)
+// A PIN to verify is cut to 16 bytes as the key takes it; a new PIN that would
+// be cut is refused before the key sees it, or the page would set a PIN that
+// differs from the one its user typed.
+TEST_F(BridgeProtocolTest, PinsAndTheSixteenByteLimit)
 {
     keys.addKey("PIN0002", "1234567890abcdef");
     startServer();
     PageClient& page = readyPage();
     EXPECT_EQ(page.request("VerifyUserPin#&#&1234567890abcdefXYZW&#end"), "VerifyUserPin&&0");
-    EXPECT_EQ(page.request("ChangeUserPin#&#&1234567890abcdef0000#&fedcba0987654321tail&#end"), "ChangeUserPin&&0");
+
+    keys.setRetries("PIN0002", 7);
+    EXPECT_EQ(page.request("ChangeUserPin#&#&1234567890abcdef#&fedcba0987654321tail&#end"),
+              utf8("ChangeUserPin&&") + utf8(kBadFormat));
+    EXPECT_EQ(page.request(utf8("ChangeUserPin#&#&1234567890abcdef#&中中中中中中&#end")),
+              utf8("ChangeUserPin&&") + utf8(kBadFormat)) << "18 bytes of UTF-8";
+    EXPECT_EQ(keys.attemptsLeft("PIN0002"), 7) << "the key was not asked";
     EXPECT_EQ(keys.store().verifyPin("PIN0002", vtoken::PinKind::User, "fedcba0987654321").status,
-              vtoken::Status::Ok);
-    // Sixteen bytes of UTF-8, not sixteen characters: 6 three-byte characters are cut inside the sixth.
-    ASSERT_EQ(keys.store().changePin("PIN0002", vtoken::PinKind::User, "fedcba0987654321",
-                                     "\xe4\xb8\xad\xe4\xb8\xad\xe4\xb8\xad\xe4\xb8\xad\xe4\xb8\xad\xe4")
-                  .status,
-              vtoken::Status::Ok);
-    EXPECT_EQ(page.request(utf8("VerifyUserPin#&#&中中中中中中&#end")), "VerifyUserPin&&0");
+              vtoken::Status::PinIncorrect);
+
+    EXPECT_EQ(page.request(utf8("ChangeUserPin#&#&1234567890abcdef#&中中中中中&#end")), "ChangeUserPin&&0");
+    EXPECT_EQ(page.request(utf8("VerifyUserPin#&#&中中中中中&#end")), "VerifyUserPin&&0");
 }
 
 TEST_F(BridgeProtocolTest, PinsNeverReachTheLog)
@@ -182,19 +190,24 @@ TEST_F(BridgeProtocolTest, CommandsBeforeInitializeAndAfterFinalizeFailCleanly)
     EXPECT_EQ(keys.attemptsLeft("ORDER01"), 10);
     EXPECT_EQ(page.request("Finalize"), "Finalize&&0");
 
-    // A page that set everything up, then another page's Finalize.
+    // A page that set everything up, then another page's Finalize: it
+    // ends only that page's session.
     PageClient& first = readyPage();
     EXPECT_EQ(first.request("GetSN"), "GetSN&&ORDER01");
-    PageClient& second = connectPage();
+    PageClient& second = readyPage();
     EXPECT_EQ(second.request("Finalize"), "Finalize&&0");
-    EXPECT_EQ(first.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&-1");
-    EXPECT_EQ(first.request("GetSN"), utf8("GetSN&&") + utf8("连接设备失败"));
-    EXPECT_EQ(first.request("GetCertSN#&&#end"), utf8("GetCertSN&&") + utf8(kEnumFailed));
-    // Initialize again: the application must be opened anew before PIN use.
-    EXPECT_EQ(first.request("Initialize"), "Initialize&&");
-    EXPECT_EQ(first.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&-1");
-    EXPECT_EQ(first.request("CheckToken"), "CheckToken&&1");
+    EXPECT_TRUE(second.waitClosed());
     EXPECT_EQ(first.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&0");
+    EXPECT_EQ(first.request("GetSN"), "GetSN&&ORDER01");
+    EXPECT_EQ(first.request("GetCertSN#&&#end"), utf8("GetCertSN&&") + utf8(kNoContainer));
+    // After its own Finalize the library is gone for a new page too until it initialises.
+    EXPECT_EQ(first.request("Finalize"), "Finalize&&0");
+    PageClient& third = connectPage();
+    EXPECT_EQ(third.request("CheckToken"), utf8("CheckToken&&") + utf8(kEnumFailed));
+    EXPECT_EQ(third.request("Initialize"), "Initialize&&");
+    EXPECT_EQ(third.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&-1") << "no application opened yet";
+    EXPECT_EQ(third.request("CheckToken"), "CheckToken&&1");
+    EXPECT_EQ(third.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&0");
 }
 
 TEST_F(BridgeProtocolTest, KeyCountAndTheSingleKeyRule)

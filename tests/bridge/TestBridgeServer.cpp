@@ -94,27 +94,31 @@ TEST_F(BridgeServer, ListensOnLoopbackOnly)
     }
 }
 
-TEST_F(BridgeServer, OriginsOutsideTheConfiguredListAreRefused)
+TEST_F(BridgeServer, ListedOriginsAndLocalProgramsAreServedUnasked)
 {
     setConfig("AllowedOrigins", "https://bank.example.com; http://localhost:8080/");
     startServer();
-    PageClient stranger(QStringLiteral("https://evil.example.net"));
-    EXPECT_FALSE(stranger.open(server->serverPort()));
-    EXPECT_NE(keys.bridgeLog().find("connection from origin https://evil.example.net refused"), std::string::npos);
-    PageClient bank(QStringLiteral("https://BANK.example.com"));
+    server->setPrompts(nullptr);
+    PageClient bank(QStringLiteral("https://BANK.example.com:443"));
     ASSERT_TRUE(bank.open(server->serverPort()));
     EXPECT_EQ(bank.request("GetCertType#&&#end"), "GetCertType&&1");
     PageClient local(QStringLiteral("http://localhost:8080"));
-    EXPECT_TRUE(local.open(server->serverPort()));
+    ASSERT_TRUE(local.open(server->serverPort()));
+    EXPECT_EQ(local.request("GetCertType#&&#end"), "GetCertType&&1");
+    // No Origin header: a program of this user, not a page; a listed origin
+    // does not turn it away.
     PageClient none;
-    EXPECT_FALSE(none.open(server->serverPort())) << "a page without an origin is not on the list";
-}
+    ASSERT_TRUE(none.open(server->serverPort()));
+    EXPECT_EQ(none.request("GetCertType#&&#end"), "GetCertType&&1");
 
-TEST_F(BridgeServer, EveryOriginWhileTheListIsEmpty)
-{
-    startServer();
-    PageClient any(QStringLiteral("https://anything.example.org"));
-    EXPECT_TRUE(any.open(server->serverPort()));
+    // Nobody to ask: an unknown origin is closed with 1008 and answered nothing.
+    PageClient stranger(QStringLiteral("https://evil.example.net"));
+    stranger.open(server->serverPort());
+    stranger.send(QStringLiteral("GetSN"));
+    EXPECT_TRUE(stranger.waitClosed());
+    EXPECT_EQ(stranger.closeCode(), 1008);
+    EXPECT_TRUE(stranger.takeReplies(1, 200).isEmpty());
+    EXPECT_NE(keys.bridgeLog().find("connection from origin https://evil.example.net refused"), std::string::npos);
 }
 
 TEST_F(BridgeServer, TwoPagesAtOnceEachGetTheirOwnReplies)
@@ -132,8 +136,10 @@ TEST_F(BridgeServer, TwoPagesAtOnceEachGetTheirOwnReplies)
     EXPECT_EQ(a.takeReplies(20), QStringList(QVector<QString>(20, QStringLiteral("GetSN&&TWOCLI1")).toList()));
     EXPECT_EQ(b.takeReplies(20), QStringList(QVector<QString>(20, QStringLiteral("GetCertType&&1")).toList()));
     EXPECT_TRUE(a.takeReplies(1, 300).isEmpty()) << "one reply per request";
-    // The state is shared: b uses the application a's CheckToken opened.
-    EXPECT_EQ(b.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&0");
+    // Each page has its own session: b never opened an application.
+    EXPECT_EQ(b.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&-1");
+    EXPECT_EQ(b.request("GetSN"), QString::fromUtf8("GetSN&&请只保留一个设备再重试一次"));
+    EXPECT_EQ(keys.attemptsLeft("TWOCLI1"), 10);
 
     b.socket().close();
     EXPECT_TRUE(waitUntil([&] { return server->clientCount() == 1; }, 3000));
@@ -161,7 +167,7 @@ TEST_F(BridgeServer, OversizedRequestsGetAnErrorNotAnAnswer)
     // Far beyond: the socket drops the page, the server serves the others.
     page.socket().sendTextMessage(QString(2 * 1024 * 1024, QLatin1Char('y')));
     EXPECT_TRUE(page.waitClosed(10000));
-    EXPECT_EQ(connectPage().request("GetSN"), "GetSN&&BIG0001");
+    EXPECT_EQ(readyPage().request("GetSN"), "GetSN&&BIG0001");
 }
 
 TEST_F(BridgeServer, ManySeparatorsAreNotSplitIntoParts)
@@ -203,6 +209,28 @@ TEST_F(BridgeServer, APageCannotChooseTheLibrary)
     EXPECT_EQ(page.request(QString::fromUtf8("Initialize#&" ZVIT_SKF_LIBRARY "&#end")), "Initialize&&");
     EXPECT_EQ(page.request("Initialize#&&#end"), "Initialize&&");
     EXPECT_EQ(page.request("CheckToken"), "CheckToken&&1");
+}
+
+// The library is shared: another page loading another allowed library ends
+// every page's handles, closed by the library that gave them out.
+TEST_F(BridgeServer, AnotherLibraryClosesTheOldHandlesThroughTheOldOne)
+{
+    keys.addKey("LIB0003", "111111");
+    const std::string other = keys.root().path("tmp/other.so");
+    std::filesystem::copy_file(ZVIT_TEST_LIBRARY_DIR "/libtarnZVITSKF.so", other);
+    setConfig("AllowedSKFLibraries", other);
+    startServer();
+    PageClient& first = readyPage();
+    PageClient& second = readyPage();
+    EXPECT_EQ(first.request(QString::fromStdString("Initialize#&" + other + "&#end")), "Initialize&&");
+    EXPECT_EQ(keys.bridgeLog().find("SKF_CloseApplication failed"), std::string::npos) << keys.bridgeLog();
+    EXPECT_EQ(keys.bridgeLog().find("SKF_DisConnectDev failed"), std::string::npos);
+    EXPECT_EQ(second.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&-1") << "its handles are gone";
+    EXPECT_EQ(second.request("CheckToken"), "CheckToken&&1");
+    EXPECT_EQ(second.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&0");
+    // Loading the library in use again changes nothing for the others.
+    EXPECT_EQ(first.request(QString::fromStdString("Initialize#&" + other + "&#end")), "Initialize&&");
+    EXPECT_EQ(second.request("VerifyUserPin#&#&111111&#end"), "VerifyUserPin&&0");
 }
 
 TEST_F(BridgeServer, ALibraryMissingOneFunctionIsNotHalfLoaded)

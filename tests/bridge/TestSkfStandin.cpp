@@ -270,4 +270,42 @@ TEST_F(SkfStandin, PinAttemptsAreTheStoresOwn)
     EXPECT_EQ(retry, 0u);
 }
 
+// The stand-in keeps what it read while nothing changed; a change made right
+// after a call, within the same tick of the file clock, is seen by the next.
+TEST_F(SkfStandin, EveryChangeIsSeenByTheNextCall)
+{
+    keys.addKey("FRESH01", "111111");
+    HAPPLICATION app = openApp("FRESH01");
+    SKF_ULONG maxRetry = 0, remain = 0;
+    SKF_BOOL isDefault = FALSE;
+    for (int attempts = 10; attempts >= 1; --attempts) {
+        keys.setRetries("FRESH01", attempts);
+        ASSERT_EQ(SKF_GetPINInfo(app, SKF_USER_TYPE, &maxRetry, &remain, &isDefault), SAR_OK);
+        EXPECT_EQ(remain, static_cast<SKF_ULONG>(attempts));
+    }
+
+    auto plugged = [] {
+        char names[1024] = {};
+        SKF_ULONG size = sizeof(names);
+        EXPECT_EQ(SKF_EnumDev(TRUE, names, &size), SAR_OK);
+        return namesOf(names, size);
+    };
+    EXPECT_EQ(plugged().size(), 1u);
+    keys.addKey("FRESH02", "111111");
+    EXPECT_EQ(plugged().size(), 2u);
+    ASSERT_EQ(keys.store().unplug("FRESH01"), vtoken::Status::Ok);
+    EXPECT_EQ(plugged(), std::vector<std::string>({vtoken::deviceNameFor("FRESH02")}));
+
+    HAPPLICATION second = openApp("FRESH02");
+    keys.addContainer("FRESH02", "late", certFixture("rsa2048"), {});
+    char containers[256] = {};
+    SKF_ULONG size = sizeof(containers);
+    ASSERT_EQ(SKF_EnumContainer(second, containers, &size), SAR_OK);
+    EXPECT_EQ(namesOf(containers, size), std::vector<std::string>({"late"}));
+
+    // The store moved in Config.ini: the next enumeration looks there.
+    setIniValue(keys.root().configPath(), "VirtualToken", "StorePath", keys.root().path("tmp/elsewhere"));
+    EXPECT_TRUE(plugged().empty());
+}
+
 }  // namespace

@@ -20,6 +20,7 @@
 namespace {
 
 BridgeProtocol* g_protocol = nullptr;
+BridgeSession* g_session = nullptr;
 vtoken::Store* g_store = nullptr;
 const char kSerial[] = "FUZZ0001";
 
@@ -64,6 +65,7 @@ extern "C" int LLVMFuzzerInitialize(int*, char***)
     // "Finalize" unloads the stand-in; its coverage counters must stay mapped.
     dlopen(ZVIT_SKF_LIBRARY, RTLD_LAZY | RTLD_NODELETE);
     g_protocol = new BridgeProtocol();
+    g_session = g_protocol->openSession();
     return 0;
 }
 
@@ -75,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         g_store->setRetries(kSerial, 10);
     const QString message = QString::fromUtf8(reinterpret_cast<const char*>(data), static_cast<int>(size));
     bool closeSender = false;
-    const QString reply = g_protocol->handleMessage(message, &closeSender);
+    const QString reply = g_protocol->handleMessage(g_session, message, &closeSender);
     if (reply.size() > 70000)
         abort();
     return 0;

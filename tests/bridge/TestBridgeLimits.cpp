@@ -1,0 +1,222 @@
+// What keeps the key safe from pages and programs that are let in: the PIN on
+// its last attempt, the wait after failed PINs, the number of connections,
+// idle connections, and programs of other users.
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <unistd.h>
+
+#include "BridgeServerFixture.h"
+
+namespace {
+
+class BridgeLimits : public BridgeServerTest
+{
+protected:
+    // A page's request and the milliseconds its reply took.
+    std::pair<QString, qint64> timed(PageClient& page, const QString& request)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        QString reply = page.request(request);
+        return {reply, clock.elapsed()};
+    }
+};
+
+const QString kWrongPin = QStringLiteral("VerifyUserPin#&#&000000&#end");
+const QString kRightPin = QStringLiteral("VerifyUserPin#&#&111111&#end");
+
+TEST_F(BridgeLimits, TheLastAttemptGoesToTheKeyOnlyWhenTheUserSaysSo)
+{
+    keys.addKey("LAST001", "111111");
+    setConfig("AllowedOrigins", "https://bank.example");
+    startServer();
+    PageClient& page = connectPage(QStringLiteral("https://bank.example"));
+    EXPECT_EQ(page.request("Initialize"), "Initialize&&");
+    EXPECT_EQ(page.request("CheckToken"), "CheckToken&&1");
+    keys.setRetries("LAST001", 1);
+
+    // Refused: the reply of a failed verification, the key untouched.
+    page.send(kRightPin);
+    page.send(QStringLiteral("GetCertType#&&#end"));
+    ASSERT_TRUE(waitUntil([&] { return prompts.questions.size() == 1; }, 3000));
+    EXPECT_TRUE(prompts.questions[0].lastPinAttempt);
+    EXPECT_EQ(prompts.questions[0].origin, "https://bank.example");
+    EXPECT_TRUE(page.takeReplies(1, 200).isEmpty()) << "nothing is answered while the user decides";
+    prompts.confirm(0, false);
+    EXPECT_EQ(page.takeReplies(2), QStringList({"VerifyUserPin&&1", "GetCertType&&1"}));
+    EXPECT_EQ(keys.attemptsLeft("LAST001"), 1);
+    page.send(QStringLiteral("ChangeUserPin#&#&111111#&22222222&#end"));
+    ASSERT_TRUE(waitUntil([&] { return prompts.questions.size() == 2; }, 3000));
+    prompts.confirm(1, false);
+    EXPECT_EQ(page.takeReplies(1), QStringList({"ChangeUserPin&&1"}));
+    EXPECT_EQ(keys.attemptsLeft("LAST001"), 1);
+
+    // Confirmed: sent, and a right PIN gives every attempt back.
+    prompts.confirmAtOnce = true;
+    EXPECT_EQ(page.request(kRightPin), "VerifyUserPin&&0");
+    EXPECT_EQ(keys.attemptsLeft("LAST001"), 10);
+    EXPECT_EQ(page.request(kRightPin), "VerifyUserPin&&0");
+    EXPECT_EQ(prompts.questions.size(), 3u) << "only the last attempt is asked about";
+
+    // Nobody to ask: not sent.
+    keys.setRetries("LAST001", 1);
+    server->setPrompts(nullptr);
+    EXPECT_EQ(page.request(kRightPin), "VerifyUserPin&&1");
+    EXPECT_EQ(keys.attemptsLeft("LAST001"), 1);
+}
+
+TEST_F(BridgeLimits, ALastAttemptQuestionGoesWithItsPage)
+{
+    keys.addKey("LAST002", "111111");
+    startServer();
+    PageClient& page = readyPage();
+    keys.setRetries("LAST002", 1);
+    page.send(kWrongPin);
+    ASSERT_TRUE(waitUntil([&] { return prompts.questions.size() == 1; }, 3000));
+    page.socket().close();
+    EXPECT_TRUE(waitUntil([&] { return prompts.questions[0].withdrawn; }, 3000));
+    EXPECT_EQ(keys.attemptsLeft("LAST002"), 1);
+}
+
+TEST_F(BridgeLimits, AFailedPinMakesTheSitesNextPinRequestWait)
+{
+    keys.addKey("WAIT001", "111111");
+    startServer();
+    server->setPinBackoffMs(1000, 60000);
+    PageClient& page = readyPage();
+    EXPECT_EQ(page.request(kWrongPin), "VerifyUserPin&&9");
+    // The next PIN request waits; so does what the page sent after it.
+    page.send(kWrongPin);
+    page.send(QStringLiteral("GetCertType#&&#end"));
+    QElapsedTimer clock;
+    clock.start();
+    EXPECT_EQ(page.takeReplies(2), QStringList({"VerifyUserPin&&8", "GetCertType&&1"}));
+    EXPECT_GE(clock.elapsed(), 1000);
+    // Requests without a PIN do not wait.
+    EXPECT_LT(timed(page, QStringLiteral("GetCertType#&&#end")).second, 1000);
+
+    // Doubling, capped, and reset by a right PIN (short times for the test).
+    server->setPinBackoffMs(200, 450);
+    PageClient& other = readyPage();  // the same site: no Origin
+    other.request(kRightPin);
+    EXPECT_EQ(timed(other, kWrongPin).first, "VerifyUserPin&&9");
+    const auto second = timed(other, kWrongPin);
+    EXPECT_EQ(second.first, "VerifyUserPin&&8");
+    EXPECT_GE(second.second, 200);
+    EXPECT_GE(timed(other, kWrongPin).second, 400);
+    const auto capped = timed(other, kRightPin);
+    EXPECT_EQ(capped.first, "VerifyUserPin&&0");
+    EXPECT_GE(capped.second, 450);
+    EXPECT_LT(capped.second, 900) << "the wait stops growing";
+    EXPECT_LT(timed(other, kWrongPin).second, 200) << "a right PIN starts over";
+}
+
+TEST_F(BridgeLimits, OtherSitesDoNotWaitForOnesFailures)
+{
+    keys.addKey("WAIT002", "111111");
+    setConfig("AllowedOrigins", "https://a.example;https://b.example");
+    startServer();
+    server->setPinBackoffMs(5000, 5000);
+    PageClient& a = connectPage(QStringLiteral("https://a.example"));
+    PageClient& b = connectPage(QStringLiteral("https://b.example"));
+    for (PageClient* page : {&a, &b}) {
+        page->request("Initialize");
+        page->request("CheckToken");
+    }
+    EXPECT_EQ(a.request(kWrongPin), "VerifyUserPin&&9");
+    const auto reply = timed(b, kRightPin);
+    EXPECT_EQ(reply.first, "VerifyUserPin&&0");
+    EXPECT_LT(reply.second, 2500);
+}
+
+TEST_F(BridgeLimits, AtMost32ConnectionsAtOnce)
+{
+    keys.addKey("MANY001", "111111");
+    startServer();
+    std::vector<std::unique_ptr<PageClient>> flood;
+    int open = 0;
+    for (int i = 0; i < 40; ++i) {
+        flood.push_back(std::make_unique<PageClient>());
+        open += flood.back()->open(server->serverPort()) ? 1 : 0;
+    }
+    EXPECT_EQ(open, ZTWebSocketServer::kMaxConnections);
+    EXPECT_NE(keys.bridgeLog().find("connection refused: 32 connections open"), std::string::npos);
+    // A page among them is served at once.
+    PageClient* served = nullptr;
+    for (auto& page : flood) {
+        if (page->isOpen())
+            served = page.get();
+    }
+    ASSERT_NE(served, nullptr);
+    EXPECT_EQ(served->request("Initialize"), "Initialize&&");
+    EXPECT_EQ(served->request("CheckToken"), "CheckToken&&1");
+    EXPECT_EQ(timed(*served, QStringLiteral("GetSN")).first, "GetSN&&MANY001");
+
+    // Places freed by closed pages are given again.
+    for (auto& page : flood) {
+        if (page.get() != served && page->isOpen()) {
+            page->socket().close();
+            break;
+        }
+    }
+    ASSERT_TRUE(waitUntil([&] { return server->clientCount() < ZTWebSocketServer::kMaxConnections; }, 3000));
+    EXPECT_EQ(readyPage().request("GetSN"), "GetSN&&MANY001");
+}
+
+TEST_F(BridgeLimits, IdleConnectionsAreClosed)
+{
+    startServer();
+    server->setIdleTimeoutMs(400);
+    PageClient& idle = connectPage();
+    PageClient& busy = connectPage();
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 900)
+        EXPECT_EQ(busy.request("GetCertType#&&#end"), "GetCertType&&1");
+    EXPECT_FALSE(idle.isOpen());
+    EXPECT_TRUE(busy.isOpen()) << "each request restarts the time";
+    EXPECT_TRUE(busy.waitClosed(3000));
+    EXPECT_TRUE(waitUntil([&] { return server->clientCount() == 0; }, 3000));
+}
+
+// A program of another local account is refused before the handshake ends,
+// whatever it claims to be.
+TEST_F(BridgeLimits, AProgramOfAnotherUserIsRefused)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root to run a client as another user";
+    if (!QFile::exists(QStringLiteral("/usr/bin/setpriv")) || !QFile::exists(QStringLiteral("/usr/bin/python3")))
+        GTEST_SKIP() << "setpriv or /usr/bin/python3 missing";
+    startServer();
+    const char* client = R"(
+import socket, sys
+s = socket.create_connection(("127.0.0.1", int(sys.argv[1])), timeout=5)
+s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+          b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+data = b""
+while b"\r\n" not in data:
+    chunk = s.recv(1024)
+    if not chunk:
+        break
+    data += chunk
+print(data.split(b"\r\n")[0].decode() or "closed")
+)";
+    auto run = [&](const QStringList& prefix) {
+        QProcess process;
+        process.start(prefix.first(), prefix.mid(1) + QStringList {QStringLiteral("/usr/bin/python3"),
+                                                                   QStringLiteral("-c"), QString::fromUtf8(client),
+                                                                   QString::number(server->serverPort())});
+        EXPECT_TRUE(waitUntil([&] { return process.state() == QProcess::NotRunning; }, 15000));
+        return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    };
+    const QString other = run({QStringLiteral("/usr/bin/setpriv"), QStringLiteral("--reuid=65534"),
+                               QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")});
+    EXPECT_TRUE(other.startsWith("HTTP/1.1 403")) << other.toStdString();
+    EXPECT_NE(keys.bridgeLog().find("of user 65534 refused"), std::string::npos);
+    // The same client as this user gets its handshake.
+    EXPECT_EQ(run({QStringLiteral("/usr/bin/env")}), "HTTP/1.1 101 Switching Protocols");
+    EXPECT_EQ(connectPage().request("GetCertType#&&#end"), "GetCertType&&1");
+}
+
+}  // namespace
