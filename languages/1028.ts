@@ -430,5 +430,9 @@
         <source>lastpin_cancel</source>
         <translation>取消</translation>
     </message>
+    <message>
+        <source>lastpin_local_program</source>
+        <translation>本機上的一個程式</translation>
+    </message>
 </context>
 </TS>

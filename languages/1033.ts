@@ -430,5 +430,9 @@ Reinstall the key manager's libraries, then start it again.</translation>
         <source>lastpin_cancel</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>lastpin_local_program</source>
+        <translation>A program on this computer</translation>
+    </message>
 </context>
 </TS>

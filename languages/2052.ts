@@ -430,5 +430,9 @@
         <source>lastpin_cancel</source>
         <translation>取消</translation>
     </message>
+    <message>
+        <source>lastpin_local_program</source>
+        <translation>本机上的一个程序</translation>
+    </message>
 </context>
 </TS>

@@ -175,7 +175,8 @@ QDialog* BridgeQuestions::makeLastAttemptDialog(const QString& origin, bool)
     dialog->setObjectName(QString::fromLatin1(kLastAttemptDialogName));
     dialog->setWindowTitle(tr("lastpin_title"));
     auto* layout = new QVBoxLayout(dialog);
-    layout->addWidget(originLabel(origin));
+    // A program on this computer sends no origin of its own.
+    layout->addWidget(originLabel(origin.isEmpty() ? tr("lastpin_local_program") : origin));
     layout->addWidget(textLabel(tr("lastpin_text")));
     auto* buttons = new QDialogButtonBox;
     QPushButton* proceed = buttons->addButton(tr("lastpin_proceed"), QDialogButtonBox::AcceptRole);

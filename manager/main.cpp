@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "BridgeQuestions.h"
 #include "DeviceTables.h"
 #include "ProcessScan.h"
 #include "ProcessSignals.h"
@@ -107,11 +108,14 @@ int main(int argc, char** argv)
     tray->setVisible(true);
 
     std::unique_ptr<ZTWebSocketServer> server(new ZTWebSocketServer(51913, nullptr));
+    BridgeQuestions bridgeQuestions;
+    server->setPrompts(&bridgeQuestions);
 
     const int status = app.exec();
 
     signalReceiver.detachWindow();
     g_pMainDlg = nullptr;
+    server->setPrompts(nullptr);
     server.reset();
     tray.reset();
     QApplication::removeTranslator(translator.get());

@@ -1,0 +1,56 @@
+// Loads the sample bank page from a site that is not in the bridge's allowed
+// list, clicks Connect and prints, as one JSON object, whether the page said
+// it was waiting for the user's permission and how it ended.
+// Usage: node consent-page.mjs PAGE_DIR BRIDGE_PORT PROFILE_DIR HTTP_PORT HOST
+import { chromium } from 'playwright-core';
+import { readFile } from 'node:fs/promises';
+import http from 'node:http';
+import path from 'node:path';
+
+const [pageDir, port, profileDir, httpPort, host] = process.argv.slice(2);
+const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' };
+
+const server = http.createServer(async (request, response) => {
+  const name = path.basename(new URL(request.url, 'http://x').pathname) || 'index.html';
+  try {
+    const body = await readFile(path.join(pageDir, name));
+    response.writeHead(200, { 'Content-Type': types[path.extname(name)] || 'text/plain' });
+    response.end(body);
+  } catch {
+    response.writeHead(404);
+    response.end('not found');
+  }
+});
+await new Promise((resolve) => server.listen(Number(httpPort), '127.0.0.1', resolve));
+
+// A site of its own name, as a bank's or any other site's page would be.
+const context = await chromium.launchPersistentContext(profileDir, {
+  executablePath: process.env.ZVIT_CHROMIUM || '/usr/bin/chromium',
+  headless: true,
+  args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
+         '--disable-component-update', '--disable-sync', `--host-resolver-rules=MAP ${host} 127.0.0.1`],
+});
+try {
+  const page = context.pages()[0] || await context.newPage();
+  const status = () => page.locator('#status').textContent();
+  await page.goto(`http://${host}:${httpPort}/index.html?port=${port}`);
+  await page.click('#connect');
+  const result = { sawWaiting: false };
+  const deadline = Date.now() + 90000;
+  for (;;) {
+    const now = await status();
+    if (now.startsWith('Waiting for your permission'))
+      result.sawWaiting = true;
+    if (now.startsWith('Connected') || now.includes('not allowed') || now.includes('closed')
+        || Date.now() > deadline) {
+      result.status = now;
+      break;
+    }
+    await page.waitForTimeout(100);
+  }
+  result.serial = await page.locator('#serial').textContent();
+  console.log(JSON.stringify(result));
+} finally {
+  await context.close();
+  server.close();
+}
