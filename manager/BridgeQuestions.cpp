@@ -59,6 +59,23 @@ QLabel* textLabel(const QString& text)
     return label;
 }
 
+// The yes and no of a question; no is the default, so Enter never agrees.
+void addAnswerButtons(QDialog* dialog, QVBoxLayout* layout, const char* yesKey, const char* yesName,
+                      const char* noKey, const char* noName)
+{
+    auto* buttons = new QDialogButtonBox;
+    QPushButton* yes = buttons->addButton(tr(yesKey), QDialogButtonBox::AcceptRole);
+    QPushButton* no = buttons->addButton(tr(noKey), QDialogButtonBox::RejectRole);
+    yes->setObjectName(QString::fromLatin1(yesName));
+    no->setObjectName(QString::fromLatin1(noName));
+    yes->setAutoDefault(false);
+    no->setDefault(true);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    dialog->setMinimumWidth(420);
+}
+
 }  // namespace
 
 BridgeQuestions::BridgeQuestions(QObject* parent) : QObject(parent) {}
@@ -154,18 +171,7 @@ QDialog* BridgeQuestions::makeConsentDialog(const QString& origin, bool canRemem
     layout->addWidget(remember);
     if (!canRemember)
         layout->addWidget(textLabel(tr("consent_asked_every_time")));
-    auto* buttons = new QDialogButtonBox;
-    QPushButton* allow = buttons->addButton(tr("consent_allow"), QDialogButtonBox::AcceptRole);
-    QPushButton* deny = buttons->addButton(tr("consent_deny"), QDialogButtonBox::RejectRole);
-    allow->setObjectName(QStringLiteral("pushButton_allow"));
-    deny->setObjectName(QStringLiteral("pushButton_deny"));
-    // Enter must not hand the key to a site by accident.
-    allow->setAutoDefault(false);
-    deny->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog->setMinimumWidth(420);
+    addAnswerButtons(dialog, layout, "consent_allow", "pushButton_allow", "consent_deny", "pushButton_deny");
     return dialog;
 }
 
@@ -178,16 +184,6 @@ QDialog* BridgeQuestions::makeLastAttemptDialog(const QString& origin, bool)
     // A program on this computer sends no origin of its own.
     layout->addWidget(originLabel(origin.isEmpty() ? tr("lastpin_local_program") : origin));
     layout->addWidget(textLabel(tr("lastpin_text")));
-    auto* buttons = new QDialogButtonBox;
-    QPushButton* proceed = buttons->addButton(tr("lastpin_proceed"), QDialogButtonBox::AcceptRole);
-    QPushButton* cancel = buttons->addButton(tr("lastpin_cancel"), QDialogButtonBox::RejectRole);
-    proceed->setObjectName(QStringLiteral("pushButton_proceed"));
-    cancel->setObjectName(QStringLiteral("pushButton_cancel"));
-    proceed->setAutoDefault(false);
-    cancel->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    dialog->setMinimumWidth(420);
+    addAnswerButtons(dialog, layout, "lastpin_proceed", "pushButton_proceed", "lastpin_cancel", "pushButton_cancel");
     return dialog;
 }

@@ -2,27 +2,13 @@
 // what the page showed as one JSON object.
 // Usage: node bank-page.mjs PAGE_DIR BRIDGE_PORT PIN NEW_PIN PROFILE_DIR HTTP_PORT
 import { chromium } from 'playwright-core';
-import { readFile } from 'node:fs/promises';
-import http from 'node:http';
-import path from 'node:path';
+import { servePage } from './serve-page.mjs';
 
 const [pageDir, port, pin, newPin, profileDir, httpPort] = process.argv.slice(2);
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' };
 
 // The page is served from this machine, so the browser lets it reach the
 // loopback bridge without asking (a bank's page would need the user's consent).
-const server = http.createServer(async (request, response) => {
-  const name = path.basename(new URL(request.url, 'http://x').pathname) || 'index.html';
-  try {
-    const body = await readFile(path.join(pageDir, name));
-    response.writeHead(200, { 'Content-Type': types[path.extname(name)] || 'text/plain' });
-    response.end(body);
-  } catch {
-    response.writeHead(404);
-    response.end('not found');
-  }
-});
-await new Promise((resolve) => server.listen(Number(httpPort), '127.0.0.1', resolve));
+const server = await servePage(pageDir, httpPort);
 const origin = `http://127.0.0.1:${httpPort}`;
 
 const context = await chromium.launchPersistentContext(profileDir, {

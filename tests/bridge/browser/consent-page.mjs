@@ -3,25 +3,10 @@
 // it was waiting for the user's permission and how it ended.
 // Usage: node consent-page.mjs PAGE_DIR BRIDGE_PORT PROFILE_DIR HTTP_PORT HOST
 import { chromium } from 'playwright-core';
-import { readFile } from 'node:fs/promises';
-import http from 'node:http';
-import path from 'node:path';
+import { servePage } from './serve-page.mjs';
 
 const [pageDir, port, profileDir, httpPort, host] = process.argv.slice(2);
-const types = { '.html': 'text/html', '.js': 'text/javascript', '.css': 'text/css' };
-
-const server = http.createServer(async (request, response) => {
-  const name = path.basename(new URL(request.url, 'http://x').pathname) || 'index.html';
-  try {
-    const body = await readFile(path.join(pageDir, name));
-    response.writeHead(200, { 'Content-Type': types[path.extname(name)] || 'text/plain' });
-    response.end(body);
-  } catch {
-    response.writeHead(404);
-    response.end('not found');
-  }
-});
-await new Promise((resolve) => server.listen(Number(httpPort), '127.0.0.1', resolve));
+const server = await servePage(pageDir, httpPort);
 
 // A site of its own name, as a bank's or any other site's page would be.
 const context = await chromium.launchPersistentContext(profileDir, {
