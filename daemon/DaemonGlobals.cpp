@@ -1,5 +1,5 @@
-#include "VUVUdoRizari.h"
-#include "VUVUdoRizari_Exit.h"
+#include "Daemon.h"
+#include "StopFlag.h"
 
 uint64_t g_dwDevCount = 0;
 bool g_canAutoShowZudeVovavadErud = false;

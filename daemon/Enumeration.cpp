@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "Pkcs11SlotManager.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "ProcessScan.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "ZTLog.h"
 #include "global_def_var.h"
 

@@ -6,7 +6,7 @@
 #include "Pkcs11SlotManager.h"
 #include "SystemConfig.h"
 #include "UserSettings.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"

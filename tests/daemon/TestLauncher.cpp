@@ -14,7 +14,7 @@
 #include "ChildProcess.h"
 #include "LaunchRecorder.h"
 #include "TestRoot.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "global_def_var.h"
 
 namespace {
