@@ -24,6 +24,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "DaemonHarness.h"
 #include "PageClient.h"
 #include "Store.h"
@@ -56,14 +57,7 @@ void result(const char* name, double value, const char* unit, const std::string&
 
 long statusKb(pid_t pid, const char* field)
 {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    const size_t len = strlen(field);
-    while (std::getline(in, line)) {
-        if (line.compare(0, len, field) == 0)
-            return atol(line.c_str() + len + 1);
-    }
-    return -1;
+    return procField("/proc/" + std::to_string(pid) + "/status", field);
 }
 
 int openDescriptors(pid_t pid)
