@@ -113,19 +113,8 @@ struct Key {
 class Run
 {
 public:
-    Run(DaemonHarness& h, QTreeWidget* tree, PageClient& page) : m_h(h), m_tree(tree), m_page(page) {}
+    Run(QTreeWidget* tree, PageClient& page) : m_tree(tree), m_page(page) {}
 
-    std::set<std::string> registryKeys()
-    {
-        std::set<std::string> out;
-        const ZTSlotRegistry* reg = m_h.registry();
-        for (int i = 0; reg && i < ZT_SLOT_COUNT; ++i) {
-            const ZTSlotRecord& rec = reg->slotRecords[i];
-            if (__atomic_load_n(&rec.present, __ATOMIC_ACQUIRE) == 1)
-                out.insert(std::string(rec.deviceName, strnlen(rec.deviceName, sizeof(rec.deviceName))));
-        }
-        return out;
-    }
     std::set<std::string> treeKeys()
     {
         std::set<std::string> out;
@@ -141,7 +130,6 @@ public:
         return ok ? n : 0;
     }
 
-    DaemonHarness& m_h;
     QTreeWidget* m_tree;
     PageClient& m_page;
 };
@@ -212,7 +200,7 @@ int main(int argc, char** argv)
             fprintf(stderr, "the page cannot reach the bridge\n");
             return 1;
         }
-        Run run(h, window->form()->treeWidget, page);
+        Run run(window->form()->treeWidget, page);
 
         std::mt19937 random(seed);
         std::vector<double> cycleMs;
@@ -246,14 +234,14 @@ int main(int argc, char** argv)
             int bridgeSaw = -1;
             while (!agreed && Clock::now() < deadline) {
                 runEvents(20);
-                if (run.registryKeys() == devices && run.treeKeys() == nodes) {
+                if (h.presentDevices() == devices && run.treeKeys() == nodes) {
                     bridgeSaw = run.bridgeCount();
                     agreed = bridgeSaw == static_cast<int>(devices.size());
                 }
             }
             cycleMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
             if (!agreed) {
-                const std::set<std::string> inRegistry = run.registryKeys(), inTree = run.treeKeys();
+                const std::set<std::string> inRegistry = h.presentDevices(), inTree = run.treeKeys();
                 const int inBridge = run.bridgeCount();
                 int cycleMissed = 0, cycleGhosts = 0;
                 for (const std::string& d : devices)
