@@ -225,7 +225,7 @@ void* threadEnumDevice(void* arg)
         sleepMs(kNotifySettleMs);
     }
     if (runPass(position) != 0)
-        startLauncherThread(LaunchRequest {g_nPostions_add, g_canAutoShowZudeVovavadErud});
+        startLauncherThread(LaunchRequest {g_nPostions_add, g_canAutoShowManager});
     return nullptr;
 }
 

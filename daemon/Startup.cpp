@@ -68,7 +68,7 @@ DWORD InitResource()
         g_dwEnumInfoCount = capacity;
 
     getLanguageFileName(g_szLanguageQmFileName);
-    g_canAutoShowZudeVovavadErud =
+    g_canAutoShowManager =
         configUIntSetting("UkeyManage", "ShowZUdeVovavadErudWhenInsertDev", 0) != 0;
     runEnumDevice();
 
