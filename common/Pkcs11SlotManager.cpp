@@ -47,6 +47,23 @@ public:
     const DWORD code;
 };
 
+// The attached registry under its lock, for one operation: code is non-zero
+// when there is no registry (ZT_ERR_NO_MEMORY) or the lock failed.
+class LockedRegistry
+{
+public:
+    LockedRegistry() : reg(registry()), code(reg ? WinProcLock() : ZT_ERR_NO_MEMORY) {}
+    ~LockedRegistry()
+    {
+        if (reg && code == 0)
+            WinProcUnLock();
+    }
+    LockedRegistry(const LockedRegistry&) = delete;
+    LockedRegistry& operator=(const LockedRegistry&) = delete;
+    ZTSlotRegistry* const reg;
+    const DWORD code;
+};
+
 void blankText(char* field, size_t size, const char* text)
 {
     memset(field, ' ', size);
@@ -100,12 +117,10 @@ void clearSlotsLocked(ZTSlotRegistry* reg)
 
 DWORD fillRegistry()
 {
-    ZTSlotRegistry* reg = registry();
-    if (!reg)
-        return ZT_ERR_NO_MEMORY;
-    RegistryLock lock;
-    if (lock.code)
-        return lock.code;
+    LockedRegistry locked;
+    if (locked.code)
+        return locked.code;
+    ZTSlotRegistry* reg = locked.reg;
     ZTLibraryInfo64& info = reg->info;
     info.cryptokiMajor = 2;
     info.cryptokiMinor = 20;
@@ -198,12 +213,10 @@ DWORD SlotManagerAddSlotInfo(int slot, const char* deviceName, const unsigned ch
 {
     if (!validSlot(slot) || !deviceName || !tokenInfo || !label)
         return ZT_ERR_INVALID_ARG;
-    ZTSlotRegistry* reg = registry();
-    if (!reg)
-        return ZT_ERR_NO_MEMORY;
-    RegistryLock lock;
-    if (lock.code)
-        return lock.code;
+    LockedRegistry locked;
+    if (locked.code)
+        return locked.code;
+    ZTSlotRegistry* reg = locked.reg;
     ZTSlotRecord& rec = reg->slotRecords[slot];
     writeKeyFields(rec, slot, deviceName, tokenInfo, handle);
     rec.present = 1;
@@ -221,12 +234,10 @@ DWORD SlotManagerRemoveSlotInfo(int slot, const char* deviceName, const unsigned
 {
     if (!validSlot(slot) || !deviceName || !tokenInfo)
         return ZT_ERR_INVALID_ARG;
-    ZTSlotRegistry* reg = registry();
-    if (!reg)
-        return ZT_ERR_NO_MEMORY;
-    RegistryLock lock;
-    if (lock.code)
-        return lock.code;
+    LockedRegistry locked;
+    if (locked.code)
+        return locked.code;
+    ZTSlotRegistry* reg = locked.reg;
     ZTSlotRecord& rec = reg->slotRecords[slot];
     writeKeyFields(rec, slot, deviceName, tokenInfo, handle);
     rec.present = 0;
@@ -243,12 +254,10 @@ DWORD SlotManagerRemoveSlotInfo(int slot, const char* deviceName, const unsigned
 
 DWORD SlotManagerClearSlotInfo()
 {
-    ZTSlotRegistry* reg = registry();
-    if (!reg)
-        return ZT_ERR_NO_MEMORY;
-    RegistryLock lock;
-    if (lock.code)
-        return lock.code;
+    LockedRegistry locked;
+    if (locked.code)
+        return locked.code;
+    ZTSlotRegistry* reg = locked.reg;
     clearSlotsLocked(reg);
     return 0;
 }
@@ -257,12 +266,10 @@ DWORD SlotManagerChangeDeviceLabel(int slot, const unsigned char* label, int)
 {
     if (!validSlot(slot) || !label)
         return ZT_ERR_INVALID_ARG;
-    ZTSlotRegistry* reg = registry();
-    if (!reg)
-        return ZT_ERR_NO_MEMORY;
-    RegistryLock lock;
-    if (lock.code)
-        return lock.code;
+    LockedRegistry locked;
+    if (locked.code)
+        return locked.code;
+    ZTSlotRegistry* reg = locked.reg;
     ZTSlotRecord& rec = reg->slotRecords[slot];
     if (rec.present != 1)
         return 0;
@@ -285,12 +292,10 @@ DWORD SlotManagerGetSlotName(int slot, char* deviceName)
 {
     if (!validSlot(slot) || !deviceName)
         return ZT_ERR_INVALID_ARG;
-    ZTSlotRegistry* reg = registry();
-    if (!reg)
-        return ZT_ERR_NO_MEMORY;
-    RegistryLock lock;
-    if (lock.code)
-        return lock.code;
+    LockedRegistry locked;
+    if (locked.code)
+        return locked.code;
+    ZTSlotRegistry* reg = locked.reg;
     const ZTSlotRecord& rec = reg->slotRecords[slot];
     if (rec.present != 1)
         return ZT_ERR_SLOT_EMPTY;
@@ -329,12 +334,10 @@ DWORD SlotManagerGetSlotInfoBySlotNo(int slot, void** handle, char* deviceName, 
 {
     if (!validSlot(slot))
         return ZT_ERR_INVALID_ARG;
-    ZTSlotRegistry* reg = registry();
-    if (!reg)
-        return ZT_ERR_NO_MEMORY;
-    RegistryLock lock;
-    if (lock.code)
-        return lock.code;
+    LockedRegistry locked;
+    if (locked.code)
+        return locked.code;
+    ZTSlotRegistry* reg = locked.reg;
     const ZTSlotRecord& rec = reg->slotRecords[slot];
     if (rec.present != 1)
         return ZT_ERR_SLOT_EMPTY;
@@ -369,12 +372,10 @@ DWORD SlotManagerSetSlotChanged(int kind, int slot)
 {
     if (!validSlot(slot) || (kind != ZT_SLOT_ADDED && kind != ZT_SLOT_REMOVED))
         return ZT_ERR_INVALID_ARG;
-    ZTSlotRegistry* reg = registry();
-    if (!reg)
-        return ZT_ERR_NO_MEMORY;
-    RegistryLock lock;
-    if (lock.code)
-        return lock.code;
+    LockedRegistry locked;
+    if (locked.code)
+        return locked.code;
+    ZTSlotRegistry* reg = locked.reg;
     ZTSlotRecord& rec = reg->slotRecords[slot];
     const uint64_t flags = kind == ZT_SLOT_ADDED ? ZT_SLOT_FLAGS_PRESENT : ZT_SLOT_FLAGS_EMPTY;
     const uint8_t present = kind == ZT_SLOT_ADDED ? 1 : 0;
@@ -457,12 +458,10 @@ DWORD SlotManagerGetSlotChanged(int* kind, int* slot)
 
 BOOL16 SlotManagerRegisterProcess()
 {
-    ZTSlotRegistry* reg = registry();
-    if (!reg)
+    LockedRegistry locked;
+    if (locked.code)
         return FALSE;
-    RegistryLock lock;
-    if (lock.code)
-        return FALSE;
+    ZTSlotRegistry* reg = locked.reg;
     const int64_t self = static_cast<int64_t>(getpid());
     int reuse = -1;
     int freeIndex = -1;

@@ -7,6 +7,12 @@
 #include <unistd.h>
 
 #include "global_def_var.h"
+// Relative, so builds that list common/ sources by hand need no extra folder.
+#include "pindegree/PinDegree.h"
+
+static_assert(ZT_PIN_DEGREE_WEAK == kZTPinWeak && ZT_PIN_DEGREE_MEDIUM == kZTPinMedium &&
+                  ZT_PIN_DEGREE_STRONG == kZTPinStrong,
+              "the programs and the utility library name the same degrees");
 
 ZTOption g_options[] = {{"-d", 0}, {"-sys", 0}, {nullptr, 0}};
 
@@ -68,22 +74,7 @@ char* formatLabelName(char* label, int size)
 
 DWORD GetPinDegree(const char* pin)
 {
-    if (!pin || strlen(pin) != 8)
-        return ZT_PIN_DEGREE_WEAK;
-    bool upper = false, lower = false, digit = false;
-    for (const char* p = pin; *p; ++p) {
-        if (*p >= 'A' && *p <= 'Z')
-            upper = true;
-        else if (*p >= 'a' && *p <= 'z')
-            lower = true;
-        else if (*p >= '0' && *p <= '9')
-            digit = true;
-    }
-    if (upper && lower && digit)
-        return ZT_PIN_DEGREE_STRONG;
-    if (digit && (upper != lower))
-        return ZT_PIN_DEGREE_MEDIUM;
-    return ZT_PIN_DEGREE_WEAK;
+    return ztPinDegree(pin);
 }
 
 bool getOSversion_Linux(char* text, unsigned long size)

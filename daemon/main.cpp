@@ -2,7 +2,7 @@
 // registry, announces them on the desktop and starts the manager.
 // The registry's header names a field "slots", which Qt's headers turn into a
 // keyword: it must come first.
-#include "VUVUdoRizari_Exit.h"
+#include "StopFlag.h"
 
 #include <QCoreApplication>
 #include <QSocketNotifier>
@@ -12,7 +12,7 @@
 
 #include "ProcessScan.h"
 #include "SystemConfig.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "ZTLog.h"
 #include "common_function.h"
 #include "global_def_var.h"

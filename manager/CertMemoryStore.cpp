@@ -5,7 +5,7 @@
 #include "CertManager.h"
 #include "DeviceAccess.h"
 #include "ZTTokenExp_fundef.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 QTreeWidget* certificateTreeOf(Ui::UKeyMainWindow* form)
 {

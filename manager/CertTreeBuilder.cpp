@@ -8,7 +8,7 @@
 #include "CertReader.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 
 #define LOG_SOURCE "NEWZUdeVovavadErudsDlg.cpp"
 

@@ -12,7 +12,7 @@
 #include "PlatformApi.h"
 #include "UserSettings.h"
 #include "ZTLog.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
 
 #define LOG_SOURCE "NEWZUdeVovavadErudsDlg.cpp"

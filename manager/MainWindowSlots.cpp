@@ -13,10 +13,10 @@
 #include "TranslatedFormat.h"
 #include "ZTLog.h"
 #include "ZTUtil_fundef.h"
-#include "ZTZUdeVovavadErudsUtils.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MessageBoxes.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 #define LOG_SOURCE "NEWZUdeVovavadErudsDlg.cpp"
 

@@ -4,7 +4,7 @@
 
 #include "Language.h"
 #include "TranslatedFormat.h"
-#include "ZTZUdeVovavadErudsUtils.h"
+#include "MessageBoxes.h"
 #include "global_def_var.h"
 
 QString localizedText(const char* key)

@@ -14,10 +14,10 @@
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
-#include "ZTZUdeVovavadErudsUtils.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MessageBoxes.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 #define LOG_SOURCE "NEWZUdeVovavadErudsDlg"
 

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "DeviceTables.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 
 namespace {
 

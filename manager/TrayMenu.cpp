@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "ZTUtil_fundef.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
 
 namespace {

@@ -19,7 +19,7 @@
 #include "ZTLog.h"
 #include "ZTUtil_fundef.h"
 #include "ZTWebSocketServer.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 #include "common_function.h"
 #include "global_def_var.h"
 

@@ -10,7 +10,6 @@ add_library(zvitmanager STATIC
     CertTreeBuilder.cpp
     CommandOutput.cpp
     ConfigValues.cpp
-    DAzoZidozuz.cpp
     DeviceAccess.cpp
     DeviceTables.cpp
     DeviceWatch.cpp
@@ -20,17 +19,18 @@ add_library(zvitmanager STATIC
     DialogSystemCheck.ui
     DialogSystemOptions.cpp
     DialogSystemOptions.ui
+    MainWindow.cpp
+    MainWindow.ui
     MainWindowSlots.cpp
+    MessageBoxes.cpp
     OperationMessages.cpp
     PinActions.cpp
+    PinOperations.cpp
     PinOutcome.cpp
     ProcessSignals.cpp
     StartupChecks.cpp
     TranslatedFormat.cpp
     TrayMenu.cpp
-    ZTZUdeVovavadErudsUtils.cpp
-    ZUdeVovavadErudsDlg.cpp
-    ZUdeVovavadErudsDlg.ui
 )
 set_target_properties(zvitmanager PROPERTIES AUTOMOC ON AUTOUIC ON)
 target_include_directories(zvitmanager PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

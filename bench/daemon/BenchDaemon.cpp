@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "DaemonHarness.h"
 
 namespace {
@@ -28,18 +29,6 @@ double percentile(std::vector<double> values, double p)
     return values[std::min(i, values.size() - 1)];
 }
 
-long statusField(const std::string& path, const char* field)
-{
-    std::ifstream in(path);
-    std::string line;
-    const size_t len = strlen(field);
-    while (std::getline(in, line)) {
-        if (line.compare(0, len, field) == 0)
-            return atol(line.c_str() + len + 1);
-    }
-    return -1;
-}
-
 // Context switches of every thread of the process: each one is a wake-up.
 long contextSwitches(pid_t pid)
 {
@@ -52,8 +41,8 @@ long contextSwitches(pid_t pid)
         if (entry->d_name[0] == '.')
             continue;
         const std::string status = tasks + "/" + entry->d_name + "/status";
-        total += std::max(0L, statusField(status, "voluntary_ctxt_switches:"));
-        total += std::max(0L, statusField(status, "nonvoluntary_ctxt_switches:"));
+        total += std::max(0L, procField(status, "voluntary_ctxt_switches:"));
+        total += std::max(0L, procField(status, "nonvoluntary_ctxt_switches:"));
     }
     closedir(dir);
     return total;
@@ -128,14 +117,14 @@ int main(int argc, char** argv)
         std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
         const long after = contextSwitches(daemon);
         const std::string proc = "/proc/" + std::to_string(daemon);
-        const long rssKb = statusField(proc + "/status", "VmRSS:");
+        const long rssKb = procField(proc + "/status", "VmRSS:");
         printf("RESULT daemon_idle_rss %.1f MiB target <15 MiB\n", static_cast<double>(rssKb) / 1024.0);
         // Most of the resident set is shared library pages (Qt, and the
         // libraries the daemon must load); these say what is its own.
         printf("RESULT daemon_idle_rss_anon %.1f MiB\n",
-               static_cast<double>(statusField(proc + "/status", "RssAnon:")) / 1024.0);
+               static_cast<double>(procField(proc + "/status", "RssAnon:")) / 1024.0);
         printf("RESULT daemon_idle_pss %.1f MiB\n",
-               static_cast<double>(statusField(proc + "/smaps_rollup", "Pss:")) / 1024.0);
+               static_cast<double>(procField(proc + "/smaps_rollup", "Pss:")) / 1024.0);
         printf("RESULT daemon_idle_wakeups %.2f per_s target no busy polling\n",
                static_cast<double>(after - before) / idleSeconds);
         fflush(stdout);

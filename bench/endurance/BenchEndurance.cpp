@@ -24,6 +24,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "ChildProcess.h"
 #include "DaemonHarness.h"
 #include "PageClient.h"
 #include "Store.h"
@@ -32,9 +33,9 @@
 #include "ZTUIExtend_fundef.h"
 #include "ZTUtil_fundef.h"
 #include "ZTWebSocketServer.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 namespace {
 
@@ -56,14 +57,7 @@ void result(const char* name, double value, const char* unit, const std::string&
 
 long statusKb(pid_t pid, const char* field)
 {
-    std::ifstream in("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    const size_t len = strlen(field);
-    while (std::getline(in, line)) {
-        if (line.compare(0, len, field) == 0)
-            return atol(line.c_str() + len + 1);
-    }
-    return -1;
+    return procField("/proc/" + std::to_string(pid) + "/status", field);
 }
 
 int openDescriptors(pid_t pid)
@@ -119,19 +113,8 @@ struct Key {
 class Run
 {
 public:
-    Run(DaemonHarness& h, QTreeWidget* tree, PageClient& page) : m_h(h), m_tree(tree), m_page(page) {}
+    Run(QTreeWidget* tree, PageClient& page) : m_tree(tree), m_page(page) {}
 
-    std::set<std::string> registryKeys()
-    {
-        std::set<std::string> out;
-        const ZTSlotRegistry* reg = m_h.registry();
-        for (int i = 0; reg && i < ZT_SLOT_COUNT; ++i) {
-            const ZTSlotRecord& rec = reg->slotRecords[i];
-            if (__atomic_load_n(&rec.present, __ATOMIC_ACQUIRE) == 1)
-                out.insert(std::string(rec.deviceName, strnlen(rec.deviceName, sizeof(rec.deviceName))));
-        }
-        return out;
-    }
     std::set<std::string> treeKeys()
     {
         std::set<std::string> out;
@@ -147,7 +130,6 @@ public:
         return ok ? n : 0;
     }
 
-    DaemonHarness& m_h;
     QTreeWidget* m_tree;
     PageClient& m_page;
 };
@@ -218,7 +200,7 @@ int main(int argc, char** argv)
             fprintf(stderr, "the page cannot reach the bridge\n");
             return 1;
         }
-        Run run(h, window->form()->treeWidget, page);
+        Run run(window->form()->treeWidget, page);
 
         std::mt19937 random(seed);
         std::vector<double> cycleMs;
@@ -252,14 +234,14 @@ int main(int argc, char** argv)
             int bridgeSaw = -1;
             while (!agreed && Clock::now() < deadline) {
                 runEvents(20);
-                if (run.registryKeys() == devices && run.treeKeys() == nodes) {
+                if (h.presentDevices() == devices && run.treeKeys() == nodes) {
                     bridgeSaw = run.bridgeCount();
                     agreed = bridgeSaw == static_cast<int>(devices.size());
                 }
             }
             cycleMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - started).count());
             if (!agreed) {
-                const std::set<std::string> inRegistry = run.registryKeys(), inTree = run.treeKeys();
+                const std::set<std::string> inRegistry = h.presentDevices(), inTree = run.treeKeys();
                 const int inBridge = run.bridgeCount();
                 int cycleMissed = 0, cycleGhosts = 0;
                 for (const std::string& d : devices)

@@ -25,9 +25,9 @@
 #include "SystemConfig.h"
 #include "TestRoot.h"
 #include "ZTUtil_fundef.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 namespace {
 

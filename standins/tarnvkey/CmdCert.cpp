@@ -1,9 +1,7 @@
 #include <ostream>
 #include <vector>
 
-#include "AtomicFile.h"
 #include "CertDecode.h"
-#include "CertInfo.h"
 #include "Report.h"
 
 namespace tarnvkey {
@@ -15,12 +13,9 @@ int runCert(Context& context)
     if (!parseCommand(context, "cert", 1, {}, {}, &args, &code))
         return code;
     const std::string& file = args.positional[0];
-    std::string content;
-    if (!ztfile::readAll(file, &content))
-        return fail(context, "cannot read certificate file " + file);
     std::vector<uint8_t> der;
-    if (content.size() > 64 * 1024 || vtoken::certificateFromFile(content, &der) != vtoken::Status::Ok)
-        return fail(context, file + ": not one PEM or DER certificate of at most 4096 bytes");
+    if (!readCertificateFile(context, file, &der, &code))
+        return code;
 
     bool parsed = false;
     std::vector<CertRow> rows = certificateRowTexts(der.data(), der.size(), &parsed);

@@ -1,6 +1,5 @@
 #include <ostream>
 
-#include "AtomicFile.h"
 #include "CertInfo.h"
 #include "Report.h"
 #include "Store.h"
@@ -27,12 +26,9 @@ int runImport(Context& context)
     if (!vtoken::validContainerName(name))
         return fail(context, "bad container name: 1-64 bytes of UTF-8 without control characters");
 
-    std::string content;
-    if (!ztfile::readAll(file, &content))
-        return fail(context, "cannot read certificate file " + file);
     std::vector<uint8_t> der;
-    if (content.size() > 64 * 1024 || vtoken::certificateFromFile(content, &der) != vtoken::Status::Ok)
-        return fail(context, file + ": not one PEM or DER certificate of at most 4096 bytes");
+    if (!readCertificateFile(context, file, &der, &code))
+        return code;
 
     const vtoken::KeyType keyType = type == "sm2" ? vtoken::KeyType::Sm2 : vtoken::KeyType::Rsa;
     std::string problem;

@@ -2,6 +2,8 @@
 
 #include <ostream>
 
+#include "AtomicFile.h"
+#include "CertInfo.h"
 #include "Store.h"
 
 namespace tarnvkey {
@@ -50,6 +52,21 @@ bool parseCommand(Context& context, const char* commandName, size_t positionalCo
         *exitCode = usageError(context, commandName,
                                parsed->positional.size() < positionalCount ? "missing argument"
                                                                             : "too many arguments");
+        return false;
+    }
+    return true;
+}
+
+bool readCertificateFile(Context& context, const std::string& file, std::vector<uint8_t>* der, int* exitCode)
+{
+    std::string content;
+    if (!ztfile::readAll(file, &content)) {
+        *exitCode = fail(context, "cannot read certificate file " + file);
+        return false;
+    }
+    // Far more than any certificate the store takes: a larger file is refused unread.
+    if (content.size() > 64 * 1024 || vtoken::certificateFromFile(content, der) != vtoken::Status::Ok) {
+        *exitCode = fail(context, file + ": not one PEM or DER certificate of at most 4096 bytes");
         return false;
     }
     return true;

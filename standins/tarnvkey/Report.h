@@ -1,6 +1,8 @@
 #pragma once
 // How handlers end: one "tarnvkey: ..." line on the error stream.
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Args.h"
 #include "Commands.h"
@@ -17,5 +19,8 @@ int usageError(Context& context, const char* commandName, const std::string& mes
 bool parseCommand(Context& context, const char* commandName, size_t positionalCount,
                   const std::set<std::string>& valued, const std::set<std::string>& flags, ParsedArgs* parsed,
                   int* exitCode);
+// One PEM or DER certificate from file, as the store would keep it; returns
+// false after reporting why not.
+bool readCertificateFile(Context& context, const std::string& file, std::vector<uint8_t>* der, int* exitCode);
 
 }  // namespace tarnvkey

@@ -74,6 +74,22 @@ uint32_t pinKindOf(uint32_t kind, vtoken::PinKind* out)
     return ZTTOKEN_OK;
 }
 
+// The key behind device and which of its PINs a call means; an unknown device
+// is reported before an unknown PIN kind, as every PIN call did on its own.
+uint32_t keyAndPinKind(void* device, uint32_t pinKind, vtoken::KeyRecord* key, vtoken::PinKind* kind)
+{
+    uint32_t rv = deviceRecord(device, nullptr, key);
+    if (rv != ZTTOKEN_OK)
+        return rv;
+    return pinKindOf(pinKind, kind);
+}
+
+// A caller's PIN, read no further than any PIN can be long.
+std::string pinText(const char* pin)
+{
+    return std::string(pin, strnlen(pin, 64));
+}
+
 uint32_t pinOutcome(const vtoken::PinResult& result, uint64_t* retries)
 {
     if (retries && result.status != vtoken::Status::NotFound && result.status != vtoken::Status::Damaged &&
@@ -152,12 +168,9 @@ ZTTK_EXPORT uint32_t ZTToken_GetPinInfo(void* device, uint32_t pinKind, uint8_t*
 {
     std::lock_guard<std::mutex> lock(state().mutex);
     vtoken::KeyRecord key;
-    uint32_t rv = deviceRecord(device, nullptr, &key);
-    if (rv != ZTTOKEN_OK)
-        return rv;
     vtoken::PinKind kind;
-    if (pinKindOf(pinKind, &kind) != ZTTOKEN_OK)
-        return ZTTOKEN_ERR_INVALID_ARG;
+    if (uint32_t rv = keyAndPinKind(device, pinKind, &key, &kind))
+        return rv;
     const vtoken::PinSecret& pin = kind == vtoken::PinKind::User ? key.userPin : key.adminPin;
     uint8_t out[ZTTOKEN_PININFO_LEN] = {};
     out[ZTTOKEN_PININFO_MAX_RETRIES] = static_cast<uint8_t>(pin.maxAttempts);
@@ -174,11 +187,10 @@ ZTTK_EXPORT uint32_t ZTToken_GetPinRetryNum(void* device, uint32_t pinKind, uint
 {
     std::lock_guard<std::mutex> lock(state().mutex);
     vtoken::KeyRecord key;
-    uint32_t rv = deviceRecord(device, nullptr, &key);
-    if (rv != ZTTOKEN_OK)
-        return rv;
     vtoken::PinKind kind;
-    if (pinKindOf(pinKind, &kind) != ZTTOKEN_OK || !retries)
+    if (uint32_t rv = keyAndPinKind(device, pinKind, &key, &kind))
+        return rv;
+    if (!retries)
         return ZTTOKEN_ERR_INVALID_ARG;
     *retries = static_cast<uint64_t>(kind == vtoken::PinKind::User ? key.userPin.attemptsLeft
                                                                    : key.adminPin.attemptsLeft);
@@ -190,13 +202,12 @@ ZTTK_EXPORT uint32_t ZTToken_VerifyPin(void* device, uint32_t pinKind, const cha
 {
     std::lock_guard<std::mutex> lock(state().mutex);
     vtoken::KeyRecord key;
-    uint32_t rv = deviceRecord(device, nullptr, &key);
-    if (rv != ZTTOKEN_OK)
-        return rv;
     vtoken::PinKind kind;
-    if (pinKindOf(pinKind, &kind) != ZTTOKEN_OK || !pin)
+    if (uint32_t rv = keyAndPinKind(device, pinKind, &key, &kind))
+        return rv;
+    if (!pin)
         return ZTTOKEN_ERR_INVALID_ARG;
-    return pinOutcome(state().store->verifyPin(key.serial, kind, std::string(pin, strnlen(pin, 64))), retries);
+    return pinOutcome(state().store->verifyPin(key.serial, kind, pinText(pin)), retries);
 }
 ZTTK_CHECK(ZTToken_VerifyPin);
 
@@ -205,15 +216,12 @@ ZTTK_EXPORT uint32_t ZTToken_ChangePin(void* device, uint32_t pinKind, const cha
 {
     std::lock_guard<std::mutex> lock(state().mutex);
     vtoken::KeyRecord key;
-    uint32_t rv = deviceRecord(device, nullptr, &key);
-    if (rv != ZTTOKEN_OK)
-        return rv;
     vtoken::PinKind kind;
-    if (pinKindOf(pinKind, &kind) != ZTTOKEN_OK || !oldPin || !newPin)
+    if (uint32_t rv = keyAndPinKind(device, pinKind, &key, &kind))
+        return rv;
+    if (!oldPin || !newPin)
         return ZTTOKEN_ERR_INVALID_ARG;
-    return pinOutcome(state().store->changePin(key.serial, kind, std::string(oldPin, strnlen(oldPin, 64)),
-                                               std::string(newPin, strnlen(newPin, 64))),
-                      retries);
+    return pinOutcome(state().store->changePin(key.serial, kind, pinText(oldPin), pinText(newPin)), retries);
 }
 ZTTK_CHECK(ZTToken_ChangePin);
 
@@ -226,8 +234,6 @@ ZTTK_EXPORT uint32_t ZTToken_UnlockPin(void* device, const char* adminPin, const
         return rv;
     if (!adminPin || !newUserPin)
         return ZTTOKEN_ERR_INVALID_ARG;
-    return pinOutcome(state().store->unlockPin(key.serial, std::string(adminPin, strnlen(adminPin, 64)),
-                                               std::string(newUserPin, strnlen(newUserPin, 64))),
-                      retries);
+    return pinOutcome(state().store->unlockPin(key.serial, pinText(adminPin), pinText(newUserPin)), retries);
 }
 ZTTK_CHECK(ZTToken_UnlockPin);

@@ -64,65 +64,71 @@ uint32_t runDialog(Make make, uint32_t cancelled)
     return code;
 }
 
-}  // namespace
+// What a PIN dialog is made from.
+struct PinDialogParts {
+    const uiex::Texts& texts;
+    QString serial;
+    int attemptsLeft;
+    const uiex::KeyAccess& key;
+    QWidget* parent;
+};
 
-ZTUIEX_EXPORT uint32_t ZTUIEx_VerifyPin(void* device, uint32_t pinKind)
+// The PIN dialogs: a usable key and the one dialog slot first, then the
+// dialog make builds, run as runDialog runs it.
+template <typename Dialog, typename Make>
+uint32_t runPinDialog(void* device, uint32_t pinKind, bool initialPinOnly, uint32_t cancelled, Make make)
 {
     Target target;
-    if (uint32_t rc = findUsableKey(device, pinKind, false, &target))
+    if (uint32_t rc = findUsableKey(device, pinKind, initialPinOnly, &target))
         return rc;
     uiex::DialogSlot slot;
     if (!slot.acquired())
         return ZTUIEX_ERR_BUSY;
     uiex::Texts texts;
     uiex::KeyAccess key(target.serial);
-    return runDialog<uiex::VerifyPinDialog>(
+    return runDialog<Dialog>(
         [&](QWidget* parent) {
-            return new uiex::VerifyPinDialog(texts, QString::fromStdString(target.serial),
-                                             target.state.attemptsLeft,
-                                             [&](const std::string& pin) { return key.verifyPin(pin); }, parent);
+            return make(PinDialogParts {texts, QString::fromStdString(target.serial), target.state.attemptsLeft, key,
+                                        parent});
         },
-        ZTUIEX_ERR_VERIFY_CANCELLED);
+        cancelled);
+}
+
+}  // namespace
+
+ZTUIEX_EXPORT uint32_t ZTUIEx_VerifyPin(void* device, uint32_t pinKind)
+{
+    return runPinDialog<uiex::VerifyPinDialog>(
+        device, pinKind, false, ZTUIEX_ERR_VERIFY_CANCELLED, [](const PinDialogParts& p) {
+            const uiex::KeyAccess& key = p.key;
+            return new uiex::VerifyPinDialog(
+                p.texts, p.serial, p.attemptsLeft, [&key](const std::string& pin) { return key.verifyPin(pin); },
+                p.parent);
+        });
 }
 ZTUIEX_CHECK_SIGNATURE(ZTUIEx_VerifyPin);
 
 ZTUIEX_EXPORT uint32_t ZTUIEx_ChangePin(void* device, uint32_t pinKind)
 {
-    Target target;
-    if (uint32_t rc = findUsableKey(device, pinKind, false, &target))
-        return rc;
-    uiex::DialogSlot slot;
-    if (!slot.acquired())
-        return ZTUIEX_ERR_BUSY;
-    uiex::Texts texts;
-    uiex::KeyAccess key(target.serial);
-    return runDialog<uiex::ChangePinDialog>(
-        [&](QWidget* parent) {
+    return runPinDialog<uiex::ChangePinDialog>(
+        device, pinKind, false, ZTUIEX_ERR_CHANGE_CANCELLED, [](const PinDialogParts& p) {
+            const uiex::KeyAccess& key = p.key;
             return new uiex::ChangePinDialog(
-                texts, QString::fromStdString(target.serial), target.state.attemptsLeft,
-                [&](const std::string& oldPin, const std::string& newPin) { return key.changePin(oldPin, newPin); },
-                parent);
-        },
-        ZTUIEX_ERR_CHANGE_CANCELLED);
+                p.texts, p.serial, p.attemptsLeft,
+                [&key](const std::string& oldPin, const std::string& newPin) { return key.changePin(oldPin, newPin); },
+                p.parent);
+        });
 }
 ZTUIEX_CHECK_SIGNATURE(ZTUIEx_ChangePin);
 
 ZTUIEX_EXPORT uint32_t ZTUIEx_SetPin(void* device, uint32_t pinKind)
 {
-    Target target;
-    if (uint32_t rc = findUsableKey(device, pinKind, true, &target))
-        return rc;
-    uiex::DialogSlot slot;
-    if (!slot.acquired())
-        return ZTUIEX_ERR_BUSY;
-    uiex::Texts texts;
-    uiex::KeyAccess key(target.serial);
-    return runDialog<uiex::SetPinDialog>(
-        [&](QWidget* parent) {
-            return new uiex::SetPinDialog(texts, QString::fromStdString(target.serial),
-                                          [&](const std::string& pin) { return key.setInitialPin(pin); }, parent);
-        },
-        ZTUIEX_ERR_SET_CANCELLED);
+    return runPinDialog<uiex::SetPinDialog>(
+        device, pinKind, true, ZTUIEX_ERR_SET_CANCELLED, [](const PinDialogParts& p) {
+            const uiex::KeyAccess& key = p.key;
+            return new uiex::SetPinDialog(
+                p.texts, p.serial, [&key](const std::string& pin) { return key.setInitialPin(pin); }, p.parent);
+        });
 }
 ZTUIEX_CHECK_SIGNATURE(ZTUIEx_SetPin);
 

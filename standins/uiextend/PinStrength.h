@@ -1,16 +1,20 @@
 #pragma once
-// The product's PIN degree rule, the same the utility library and the manager
-// apply: 8 characters with capitals, small letters and digits are strong; 8
-// characters with digits and one letter case are medium; anything else weak.
+// The dialogs rate a new PIN with the rule the utility library and the manager
+// apply, so the strength shown is the one the rest of the product enforces.
 #include <cstdint>
 #include <string>
 
+#include "PinDegree.h"
+
 namespace uiex {
 
-constexpr uint32_t kPinWeak = 0xFF00u;
-constexpr uint32_t kPinMedium = 0xFF01u;
-constexpr uint32_t kPinStrong = 0xFF02u;
+constexpr uint32_t kPinWeak = kZTPinWeak;
+constexpr uint32_t kPinMedium = kZTPinMedium;
+constexpr uint32_t kPinStrong = kZTPinStrong;
 
-uint32_t pinDegree(const std::string& pin);
+inline uint32_t pinDegree(const std::string& pin)
+{
+    return ztPinDegree(pin.c_str());
+}
 
 }  // namespace uiex

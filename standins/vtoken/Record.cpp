@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "Encoding.h"
+#include "Utf16.h"
 
 namespace vtoken {
 
@@ -13,33 +14,13 @@ constexpr uint32_t kMaxIterations = 10000000;
 
 bool printableUtf8(const std::string& text)
 {
-    size_t i = 0;
-    while (i < text.size()) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
+    for (unsigned char c : text) {
         if (c < 0x20 || c == 0x7f)
             return false;
-        size_t more;
-        unsigned char low = 0x80, high = 0xbf;  // range of the second byte
-        if (c < 0x80)
-            more = 0;
-        else if (c >= 0xc2 && c <= 0xdf)
-            more = 1;
-        else if (c >= 0xe0 && c <= 0xef)
-            more = 2, low = c == 0xe0 ? 0xa0 : 0x80, high = c == 0xed ? 0x9f : 0xbf;
-        else if (c >= 0xf0 && c <= 0xf4)
-            more = 3, low = c == 0xf0 ? 0x90 : 0x80, high = c == 0xf4 ? 0x8f : 0xbf;
-        else
-            return false;
-        if (more >= text.size() - i)
-            return false;
-        for (size_t k = 1; k <= more; ++k) {
-            unsigned char next = static_cast<unsigned char>(text[i + k]);
-            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xbf))
-                return false;
-        }
-        i += more + 1;
     }
-    return true;
+    // Well-formed exactly when it converts: one UTF-8 rule for names and labels.
+    std::u16string unused;
+    return utf8ToUtf16(text, &unused);
 }
 
 std::string pinLine(const char* name, const PinSecret& pin)

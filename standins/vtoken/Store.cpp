@@ -79,6 +79,17 @@ Status Store::checkFolder() const
     return Status::IoError;
 }
 
+Status Store::checkKey(const std::string& serial, bool mustExist) const
+{
+    if (!validSerial(serial))
+        return Status::BadArgument;
+    if (checkFolder() != Status::Ok)
+        return Status::IoError;
+    if (mustExist && access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT)
+        return Status::NotFound;
+    return Status::Ok;
+}
+
 Status Store::prepare() const
 {
     Status status = checkFolder();
@@ -166,10 +177,8 @@ Status readVersion(const std::string& path, std::string* text, struct stat* info
 
 Status Store::load(const std::string& serial, KeyRecord* record) const
 {
-    if (!validSerial(serial))
-        return Status::BadArgument;
-    if (checkFolder() != Status::Ok)
-        return Status::IoError;
+    if (Status status = checkKey(serial, false); status != Status::Ok)
+        return status;
     const std::string path = recordPath(serial);
     struct stat now;
     if (stat(path.c_str(), &now) != 0)
@@ -287,12 +296,8 @@ Status Store::create(const KeyRecord& record) const
 
 Status Store::remove(const std::string& serial) const
 {
-    if (!validSerial(serial))
-        return Status::BadArgument;
-    if (checkFolder() != Status::Ok)
-        return Status::IoError;
-    if (access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT)
-        return Status::NotFound;
+    if (Status status = checkKey(serial, true); status != Status::Ok)
+        return status;
     ztfile::LockGuard storeLock(m_folder + "/store");
     ztfile::LockGuard lock(recordPath(serial));
     if (!storeLock.ok() || !lock.ok())
@@ -304,13 +309,9 @@ Status Store::remove(const std::string& serial) const
 
 Status Store::update(const std::string& serial, const std::function<Status(KeyRecord&)>& edit) const
 {
-    if (!validSerial(serial))
-        return Status::BadArgument;
-    if (checkFolder() != Status::Ok)
-        return Status::IoError;
     // No lock file is left behind for a key that does not exist.
-    if (access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT)
-        return Status::NotFound;
+    if (Status status = checkKey(serial, true); status != Status::Ok)
+        return status;
     ztfile::LockGuard lock(recordPath(serial));
     if (!lock.ok())
         return Status::IoError;
@@ -329,10 +330,8 @@ Status Store::update(const std::string& serial, const std::function<Status(KeyRe
 
 Status Store::plug(const std::string& serial, int* slot) const
 {
-    if (!validSerial(serial))
-        return Status::BadArgument;
-    if (checkFolder() != Status::Ok)
-        return Status::IoError;
+    if (Status status = checkKey(serial, false); status != Status::Ok)
+        return status;
     ztfile::LockGuard storeLock(m_folder + "/store");
     if (!storeLock.ok())
         return access(m_folder.c_str(), F_OK) == 0 ? Status::IoError : Status::NotFound;
@@ -359,10 +358,8 @@ Status Store::plug(const std::string& serial, int* slot) const
 
 Status Store::unplug(const std::string& serial) const
 {
-    if (!validSerial(serial))
-        return Status::BadArgument;
-    if (checkFolder() != Status::Ok)
-        return Status::IoError;
+    if (Status status = checkKey(serial, false); status != Status::Ok)
+        return status;
     ztfile::LockGuard storeLock(m_folder + "/store");
     return update(serial, [](KeyRecord& record) {
         record.plugged = false;
@@ -375,18 +372,9 @@ PinResult Store::countedAttempt(const std::string& serial, PinKind kind, const s
                                 const std::function<Status(KeyRecord&)>& onSuccess) const
 {
     PinResult result;
-    if (!validSerial(serial)) {
-        result.status = Status::BadArgument;
+    result.status = checkKey(serial, true);
+    if (result.status != Status::Ok)
         return result;
-    }
-    if (checkFolder() != Status::Ok) {
-        result.status = Status::IoError;
-        return result;
-    }
-    if (access(recordPath(serial).c_str(), F_OK) != 0 && errno == ENOENT) {
-        result.status = Status::NotFound;
-        return result;
-    }
     ztfile::LockGuard lock(recordPath(serial));
     if (!lock.ok()) {
         result.status = Status::IoError;

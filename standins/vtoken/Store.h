@@ -69,6 +69,10 @@ public:
     Status setRetries(const std::string& serial, int attempts) const;
 
 private:
+    // What every operation on one key checks first: the serial is valid
+    // (BadArgument), the folder may hold keys (IoError) and, when asked, the
+    // record exists (NotFound).
+    Status checkKey(const std::string& serial, bool mustExist) const;
     Status write(const KeyRecord& record) const;
     void removeStaleTemporaries(const std::string& serial) const;
     PinResult countedAttempt(const std::string& serial, PinKind kind, const std::string& pin,

@@ -16,7 +16,7 @@
 #include "Pkcs11SlotManager.h"
 #include "PrivateSessionBus.h"
 #include "TestRoot.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUtil_fundef.h"
 

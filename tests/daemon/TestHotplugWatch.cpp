@@ -11,8 +11,8 @@
 #include "PollWait.h"
 #include "TestRoot.h"
 #include "UsbTestbed.h"
-#include "VUVUdoRizari.h"
-#include "VUVUdoRizari_Exit.h"
+#include "Daemon.h"
+#include "StopFlag.h"
 
 using namespace std::chrono_literals;
 

@@ -14,7 +14,7 @@
 #include "ChildProcess.h"
 #include "LaunchRecorder.h"
 #include "TestRoot.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "global_def_var.h"
 
 namespace {
@@ -34,7 +34,7 @@ protected:
     }
     void launch(uint64_t position, bool autoShow)
     {
-        startOrStopZudeVovavadErud(new LaunchRequest {position, autoShow});
+        runManagerLauncher(new LaunchRequest {position, autoShow});
     }
     std::string log() const { return readFile(m_root.tempDir() + "/zvittarn/ztdaemon_log.log"); }
 

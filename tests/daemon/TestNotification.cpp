@@ -10,7 +10,7 @@
 #include "ChildProcess.h"
 #include "PrivateSessionBus.h"
 #include "TestRoot.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "global_def_var.h"
 
 namespace {

@@ -18,9 +18,9 @@
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
 #include "ZTUtil_fundef.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 namespace {
 
@@ -30,18 +30,6 @@ struct Key {
     std::string serial, label;
     bool plugged = false;
 };
-
-std::set<std::string> registryDevices(DaemonHarness& h)
-{
-    std::set<std::string> out;
-    const ZTSlotRegistry* reg = h.registry();
-    for (int i = 0; reg && i < ZT_SLOT_COUNT; ++i) {
-        const ZTSlotRecord& rec = reg->slotRecords[i];
-        if (__atomic_load_n(&rec.present, __ATOMIC_ACQUIRE) == 1)
-            out.insert(std::string(rec.deviceName, strnlen(rec.deviceName, sizeof(rec.deviceName))));
-    }
-    return out;
-}
 
 std::set<std::string> treeNodes(QTreeWidget* tree)
 {
@@ -99,9 +87,9 @@ TEST(DaemonKilled, AHundredKillsMidPassEachRestartPublishesThePluggedKeysAndTheT
                 nodes.insert(k.label + "(" + k.serial + ")");
             }
         }
-        const bool registryOk = waitUntil([&] { return registryDevices(h) == devices; }, 15000);
+        const bool registryOk = waitUntil([&] { return h.presentDevices() == devices; }, 15000);
         registryMatched += registryOk;
-        EXPECT_TRUE(registryOk) << "kill " << kill << ": the restarted daemon published " << registryDevices(h).size()
+        EXPECT_TRUE(registryOk) << "kill " << kill << ": the restarted daemon published " << h.presentDevices().size()
                                 << " of " << devices.size() << " keys\n"
                                 << h.daemonOutput(daemon);
         const bool treeOk = waitUntil([&] { return treeNodes(tree) == nodes; }, 15000);

@@ -28,9 +28,9 @@
 #include "ZTUIExtend_fundef.h"
 #include "ZTUtil_fundef.h"
 #include "ZTWebSocketServer.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 
 #include "DeviceTables.h"
 #include "ManagerFixture.h"
-#include "ZUdeVovavadErudsDlg.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
+#include "ui_MainWindow.h"
 
 namespace {
 

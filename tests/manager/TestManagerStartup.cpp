@@ -15,7 +15,7 @@
 #include "Pkcs11Mutex.h"
 #include "Pkcs11SharedMemory.h"
 #include "StartupChecks.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
 
 namespace fs = std::filesystem;

@@ -21,9 +21,9 @@
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
 #include "ZTUtil_fundef.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 #include "global_def_var.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "TestRoot.h"
 #include "TranslatedFormat.h"
 #include "ZTUIExtend_fundef.h"
-#include "ZTZUdeVovavadErudsUtils.h"
+#include "MessageBoxes.h"
 #include "global_def_var.h"
 
 namespace {

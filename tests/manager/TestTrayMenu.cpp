@@ -12,7 +12,7 @@
 #include "ManagerFixture.h"
 #include "ProcessSignals.h"
 #include "TrayMenu.h"
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include "OperationsTest.h"
 #include "TestRoot.h"
 #include "UserSettings.h"
-#include "ZUdeVovavadErudsDlg.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
+#include "ui_MainWindow.h"
 
 namespace fs = std::filesystem;
 

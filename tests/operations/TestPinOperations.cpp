@@ -4,8 +4,8 @@
 #include <QTreeWidget>
 
 #include "OperationsTest.h"
-#include "ZUdeVovavadErudsDlg.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
+#include "ui_MainWindow.h"
 
 namespace {
 

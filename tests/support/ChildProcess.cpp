@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -95,4 +96,16 @@ int runProgram(const std::string& program, const std::vector<std::string>& args,
         close(fds[0]);
     }
     return waitChild(pid);
+}
+
+long procField(const std::string& path, const char* field)
+{
+    std::ifstream in(path);
+    std::string line;
+    const size_t len = strlen(field);
+    while (std::getline(in, line)) {
+        if (line.compare(0, len, field) == 0)
+            return atol(line.c_str() + len + 1);
+    }
+    return -1;
 }

@@ -16,3 +16,6 @@ pid_t spawnProgram(const std::string& program, const std::vector<std::string>& a
 // Runs a program to completion and returns its exit code; output captured when asked.
 int runProgram(const std::string& program, const std::vector<std::string>& args, std::string* output = nullptr,
                const std::vector<std::string>& env = {});
+// The number after field (such as "VmRSS:") in a /proc text file such as
+// /proc/<pid>/status, or -1 when the file or the field is missing.
+long procField(const std::string& path, const char* field);

@@ -312,6 +312,18 @@ bool DaemonHarness::waitRegistry(int timeoutMs)
     return false;
 }
 
+std::set<std::string> DaemonHarness::presentDevices()
+{
+    std::set<std::string> out;
+    const ZTSlotRegistry* reg = registry();
+    for (int i = 0; reg && i < ZT_SLOT_COUNT; ++i) {
+        const ZTSlotRecord& rec = reg->slotRecords[i];
+        if (__atomic_load_n(&rec.present, __ATOMIC_ACQUIRE) == 1)
+            out.insert(std::string(rec.deviceName, strnlen(rec.deviceName, sizeof(rec.deviceName))));
+    }
+    return out;
+}
+
 ino_t DaemonHarness::registryInode() const
 {
     const int fd = shm_open((simplifiedCspName(m_csp) + "P11X64").c_str(), O_RDONLY, 0);

@@ -6,6 +6,7 @@
 // must not run concurrently with each other (CTest RESOURCE_LOCK).
 #include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -60,6 +61,8 @@ public:
 
     // The registry as the daemon published it (null until it exists).
     const ZTSlotRegistry* registry();
+    // Device names of the slots the registry shows present (none without a registry).
+    std::set<std::string> presentDevices();
     bool waitRegistry(int timeoutMs);
     // Identity of the registry published under the name now (0 = none). A
     // killed daemon leaves its registry linked, so a restart is seen only

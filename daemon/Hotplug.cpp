@@ -9,8 +9,8 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include "VUVUdoRizari.h"
-#include "VUVUdoRizari_Exit.h"
+#include "Daemon.h"
+#include "StopFlag.h"
 #include "ZTLog.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "VUVUdoRizari.h"
-#include "VUVUdoRizari_Exit.h"
+#include "Daemon.h"
+#include "StopFlag.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "Pkcs11SlotManager.h"
 #include "SystemConfig.h"
 #include "UserSettings.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
@@ -68,7 +68,7 @@ DWORD InitResource()
         g_dwEnumInfoCount = capacity;
 
     getLanguageFileName(g_szLanguageQmFileName);
-    g_canAutoShowZudeVovavadErud =
+    g_canAutoShowManager =
         configUIntSetting("UkeyManage", "ShowZUdeVovavadErudWhenInsertDev", 0) != 0;
     runEnumDevice();
 

@@ -1,6 +1,6 @@
 #include "Pkcs11SlotManager.h"
 
-#include "ZUdeVovavadErudsDlg.h"
+#include "MainWindow.h"
 
 #include <QApplication>
 #include <QDesktopWidget>
@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "CertManager.h"
-#include "DAzoZidozuz.h"
+#include "PinOperations.h"
 #include "DeviceAccess.h"
 #include "DeviceTables.h"
 #include "DeviceWatch.h"
@@ -23,7 +23,7 @@
 #include "ZTUIExtend_fundef.h"
 #include "ZTUtil_fundef.h"
 #include "global_def_var.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 #define LOG_SOURCE "NEWZUdeVovavadErudsDlg.cpp"
 
@@ -61,7 +61,7 @@ UKeyMainWindow::UKeyMainWindow(QWidget* parent)
     if (configUInt("IsSupportFormat") == 0)
         ui->pushButton_Format->hide();
 
-    m_pinOperations = new CDAzoZidozuz(ui, nullptr);
+    m_pinOperations = new PinOperations(ui, nullptr);
     m_certManager = new CCertManager(ui, nullptr);
     connectSignals();
 
@@ -103,7 +103,7 @@ void UKeyMainWindow::connectSignals()
     connect(this, &UKeyMainWindow::signal_displayButton, this, &UKeyMainWindow::slot_displayButton);
     connect(this, &UKeyMainWindow::signal_openWebBank, this, &UKeyMainWindow::slot_openWebBank);
     connect(this, &UKeyMainWindow::signal_setStatusBarText, this, &UKeyMainWindow::slot_setStatusBarText);
-    connect(this, &UKeyMainWindow::signal_verifyPinForSign, m_pinOperations, &CDAzoZidozuz::slot_verifyPinForSign);
+    connect(this, &UKeyMainWindow::signal_verifyPinForSign, m_pinOperations, &PinOperations::slot_verifyPinForSign);
     connect(this, &UKeyMainWindow::signal_setPinBySlotID, this, &UKeyMainWindow::slot_setPinBySlotID);
     connect(this, &UKeyMainWindow::signal_showSetPinDialog, this, &UKeyMainWindow::slot_showSetPinDialog);
     connect(this, &UKeyMainWindow::signal_selectSpecifiedNode, this, &UKeyMainWindow::slot_selectSpecifiedNode);

@@ -1,4 +1,4 @@
-#include "DAzoZidozuz.h"
+#include "PinOperations.h"
 
 #include <QTreeWidget>
 
@@ -8,11 +8,11 @@
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
-#include "ui_ZUdeVovavadErudsDlg.h"
+#include "ui_MainWindow.h"
 
 #define LOG_SOURCE "DAzoZidozuz"
 
-CDAzoZidozuz::CDAzoZidozuz(Ui::UKeyMainWindow* mainWindowUi, QObject* parent)
+PinOperations::PinOperations(Ui::UKeyMainWindow* mainWindowUi, QObject* parent)
     : QObject(parent), m_mainWindowUi(mainWindowUi)
 {
     if (m_mainWindowUi)
@@ -56,7 +56,7 @@ bool pinUsable(const uint8_t record[ZTTOKEN_PININFO_LEN])
 
 }  // namespace
 
-void CDAzoZidozuz::slot_verifyPinForSign()
+void PinOperations::slot_verifyPinForSign()
 {
     uint8_t record[ZTTOKEN_PININFO_LEN] = {0};
     void* handle = openSelectedWithPinInfo(m_mainWindowUi, record);
@@ -71,7 +71,7 @@ void CDAzoZidozuz::slot_verifyPinForSign()
     ZTToken_CloseDevice(handle);
 }
 
-void CDAzoZidozuz::slot_changePin()
+void PinOperations::slot_changePin()
 {
     uint8_t record[ZTTOKEN_PININFO_LEN] = {0};
     void* handle = openSelectedWithPinInfo(m_mainWindowUi, record);

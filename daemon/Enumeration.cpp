@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "Pkcs11SlotManager.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 
@@ -213,7 +213,7 @@ void* threadEnumDevice(void* arg)
         sleepMs(kNotifySettleMs);
     }
     if (runPass(position) != 0)
-        startLauncherThread(LaunchRequest {g_nPostions_add, g_canAutoShowZudeVovavadErud});
+        startLauncherThread(LaunchRequest {g_nPostions_add, g_canAutoShowManager});
     return nullptr;
 }
 

@@ -8,7 +8,7 @@
 
 class QTreeWidgetItem;
 class CCertManager;
-class CDAzoZidozuz;
+class PinOperations;
 
 namespace Ui {
 class UKeyMainWindow;
@@ -106,5 +106,5 @@ private:
     const char* m_startupFailureKey = nullptr;
     QString m_startupFailureDetail;
     CCertManager* m_certManager;
-    CDAzoZidozuz* m_pinOperations;
+    PinOperations* m_pinOperations;
 };

@@ -1,4 +1,4 @@
-#include "ZTZUdeVovavadErudsUtils.h"
+#include "MessageBoxes.h"
 
 #include <QCoreApplication>
 #include <QMessageBox>

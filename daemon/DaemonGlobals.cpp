@@ -1,8 +1,8 @@
-#include "VUVUdoRizari.h"
-#include "VUVUdoRizari_Exit.h"
+#include "Daemon.h"
+#include "StopFlag.h"
 
 uint64_t g_dwDevCount = 0;
-bool g_canAutoShowZudeVovavadErud = false;
+bool g_canAutoShowManager = false;
 uint64_t g_dwEnumInfoCount = 0;
 unsigned char* g_pEnumInfo = nullptr;
 char g_szDeviceName[ZT_MAX_ENUM_DEVICES][ZT_PATH_LEN] = {};

@@ -2,7 +2,7 @@
 // arrival event, so the first pass must expect them.
 #include <libusb.h>
 
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 
 void runEnumDevice()
 {

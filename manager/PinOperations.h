@@ -7,12 +7,12 @@ namespace Ui {
 class UKeyMainWindow;
 }
 
-class CDAzoZidozuz : public QObject
+class PinOperations : public QObject
 {
     Q_OBJECT
 
 public:
-    CDAzoZidozuz(Ui::UKeyMainWindow* mainWindowUi, QObject* parent);
+    PinOperations(Ui::UKeyMainWindow* mainWindowUi, QObject* parent);
 
 public slots:
     void slot_verifyPinForSign();

@@ -15,7 +15,7 @@
 #define ZT_MAX_SLOT_NO 3
 
 extern uint64_t g_dwDevCount;
-extern bool g_canAutoShowZudeVovavadErud;
+extern bool g_canAutoShowManager;
 extern uint64_t g_dwEnumInfoCount;
 extern unsigned char* g_pEnumInfo;
 extern char g_szDeviceName[ZT_MAX_ENUM_DEVICES][ZT_PATH_LEN];
@@ -59,7 +59,7 @@ struct LaunchRequest {
     uint64_t position;
     bool autoShow;
 };
-void* startOrStopZudeVovavadErud(void* request);
+void* runManagerLauncher(void* request);
 void startLauncherThread(const LaunchRequest& request);
 
 // How often and how patiently the launcher retries a manager that does not

@@ -5,7 +5,7 @@
 #include <QVariantMap>
 
 #include "Language.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "ZTLog.h"
 #include "global_def_var.h"
 

@@ -6,7 +6,7 @@
 #include <unistd.h>
 
 #include "ProcessScan.h"
-#include "VUVUdoRizari.h"
+#include "Daemon.h"
 #include "ZTLog.h"
 #include "global_def_var.h"
 
@@ -39,7 +39,7 @@ QString launchScriptPath()
 
 }  // namespace
 
-void* startOrStopZudeVovavadErud(void* arg)
+void* runManagerLauncher(void* arg)
 {
     const LaunchRequest* request = static_cast<const LaunchRequest*>(arg);
     const uint64_t position = request->position;
@@ -80,7 +80,7 @@ void startLauncherThread(const LaunchRequest& request)
 {
     LaunchRequest* copy = new LaunchRequest(request);
     pthread_t thread;
-    if (pthread_create(&thread, nullptr, startOrStopZudeVovavadErud, copy) != 0) {
+    if (pthread_create(&thread, nullptr, runManagerLauncher, copy) != 0) {
         delete copy;
         return;
     }
