@@ -6,7 +6,8 @@ program's floor (a benchmark whose name contains "Floor"; with several floors
 the one with the same part after the first "/"). Their JSON is read from a
 file of its own, never from standard output: the programs under test and the
 tools they start print there too.
-Other bench programs print "RESULT <name> <value> <unit> [floor <v>] [target <text>]".
+Other bench programs print "RESULT <name> <value> <unit> [floor <v>] [target <text>]";
+their other standard output lines are progress, shown on stderr as they come.
 
     report.py BUILD [--filter TEXT]           every benchmark of the manifest
     report.py --run gbench|program PATH [ARGS...]
@@ -19,6 +20,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import threading
 
 TIMEOUT = 4 * 3600
 
@@ -63,8 +65,34 @@ def run_gbench(path, args=()):
     return table
 
 
+def run_streaming(command):
+    """Runs a program, echoing its other standard output lines (progress) to
+    stderr as they come; stderr is kept in a file, so neither pipe can fill."""
+    with tempfile.TemporaryFile(mode="w+") as errors:
+        proc = subprocess.Popen(command, stdout=subprocess.PIPE, stderr=errors, text=True)
+        # A program that hangs with its output open is killed, as run() would.
+        watchdog = threading.Timer(TIMEOUT, proc.kill)
+        watchdog.start()
+        lines = []
+        try:
+            for line in proc.stdout:
+                lines.append(line)
+                if not line.startswith("RESULT "):
+                    sys.stderr.write("   " + line)
+                    sys.stderr.flush()
+            proc.wait()
+        except BaseException:
+            proc.kill()
+            proc.wait()
+            raise
+        finally:
+            watchdog.cancel()
+        errors.seek(0)
+        return subprocess.CompletedProcess(command, proc.returncode, "".join(lines), errors.read())
+
+
 def run_program(path, args=()):
-    out = subprocess.run([path] + list(args), capture_output=True, text=True, timeout=TIMEOUT)
+    out = run_streaming([path] + list(args))
     table = []
     for line in out.stdout.splitlines():
         parts = line.split()
@@ -100,6 +128,7 @@ def print_rows(rows):
 
 def header():
     print("%-48s %12s %5s %8s  %s" % ("benchmark", "time", "unit", "ratio", "note"))
+    sys.stdout.flush()
 
 
 def run_one(kind, path, args):
