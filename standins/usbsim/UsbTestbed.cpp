@@ -33,12 +33,30 @@ UsbTestbed::~UsbTestbed()
     g_object_unref(m_testbed);
 }
 
+// Hands out addresses as a hub does: the next free one after the last, 1 to
+// 127. libusb reads the address as one byte, so a bus that never reused them
+// went deaf after 255 plugs; reusing one while a device holds it would merge
+// two devices.
+int UsbTestbed::nextAddress()
+{
+    for (int step = 1; step <= 127; ++step) {
+        const int address = (m_lastAddress + step - 1) % 127 + 1;
+        bool used = false;
+        for (const auto& device : m_devices)
+            used = used || device.second.address == address;
+        if (!used)
+            return m_lastAddress = address;
+    }
+    return 0;
+}
+
 int UsbTestbed::add(uint16_t vendor, uint16_t product, bool announce)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
+    const int devnum = nextAddress();
+    if (devnum == 0)
+        return 0;
     const int id = m_nextId++;
-    // Device numbers stay unique for the testbed's life; libusb keys devices by them.
-    const int devnum = id + 1;
     char name[32], devnumText[16], devName[32], vid[8], pid[8];
     snprintf(name, sizeof(name), "1-%d", id);
     snprintf(devnumText, sizeof(devnumText), "%d", devnum);
@@ -57,7 +75,7 @@ int UsbTestbed::add(uint16_t vendor, uint16_t product, bool announce)
     umockdev_testbed_set_attribute_binary(m_testbed, path, "descriptors",
                                           reinterpret_cast<guint8*>(&descriptors[0]),
                                           static_cast<int>(descriptors.size()));
-    m_devices[id] = path;
+    m_devices[id] = Device {path, devnum};
     if (announce)
         umockdev_testbed_uevent(m_testbed, path, "add");
     g_free(path);
@@ -81,8 +99,8 @@ bool UsbTestbed::unplug(int id)
     if (it == m_devices.end())
         return false;
     // Without the uevent first, libusb never learns that the device left.
-    umockdev_testbed_uevent(m_testbed, it->second.c_str(), "remove");
-    umockdev_testbed_remove_device(m_testbed, it->second.c_str());
+    umockdev_testbed_uevent(m_testbed, it->second.sysfsPath.c_str(), "remove");
+    umockdev_testbed_remove_device(m_testbed, it->second.sysfsPath.c_str());
     m_devices.erase(it);
     return true;
 }

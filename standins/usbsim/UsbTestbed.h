@@ -32,11 +32,17 @@ public:
 
 private:
     int add(uint16_t vendor, uint16_t product, bool announce);
+    int nextAddress();
 
+    struct Device {
+        std::string sysfsPath;
+        int address;
+    };
     _UMockdevTestbed* m_testbed = nullptr;
     std::string m_rootDir;
-    std::map<int, std::string> m_devices;  // id -> sysfs path
+    std::map<int, Device> m_devices;  // by id
     int m_nextId = 1;
+    int m_lastAddress = 0;
     mutable std::mutex m_mutex;
 };
 

@@ -136,3 +136,23 @@ TEST_F(HotplugWatch, StopEndsTheWatchPromptlyAndLaterKeysAreIgnored)
     std::this_thread::sleep_for(500ms);
     EXPECT_TRUE(waitEvents(1, 0ms).empty());
 }
+
+TEST_F(HotplugWatch, KeysPluggedHundredsOfTimesAreAllHeard)
+{
+    // libusb reads a device's address as one byte: the bus must reuse
+    // addresses as a hub does, or every plug after the 255th is lost.
+    startWatch();
+    const int kept = m_bus.plug();
+    ASSERT_NE(0, kept);
+    const int plugs = 300;
+    for (int n = 1; n <= plugs; ++n) {
+        const int id = m_bus.plug();
+        ASSERT_NE(0, id) << "plug " << n;
+        ASSERT_EQ(2u * n, waitEvents(2 * n).size()) << "plug " << n << " was not heard";
+        ASSERT_TRUE(m_bus.unplug(id));
+        ASSERT_EQ(2u * n + 1, waitEvents(2 * n + 1).size()) << "removal " << n << " was not heard";
+    }
+    // The key plugged all along kept its address: its removal is heard too.
+    m_bus.unplug(kept);
+    EXPECT_EQ(g_nPostions_del, waitEvents(2 * plugs + 2).back());
+}
