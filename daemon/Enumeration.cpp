@@ -15,8 +15,30 @@
 namespace {
 
 // Overlapping passes (two keys at once, a quick replug) would otherwise race
-// on the expected key count and the device name table.
+// on the device name table and the registry.
 std::mutex s_passMutex;
+
+// The expected key count follows the events as they come, not the passes: a
+// pass queued behind others must see every arrival and removal announced
+// before it runs. Counted under the pass lock, it lagged the bus, so each
+// queued pass waited out all its attempts, later events queued behind it,
+// and the queue (a thread each) grew for as long as keys kept coming.
+std::mutex s_countMutex;
+
+void countEvent(uint64_t position)
+{
+    std::lock_guard<std::mutex> lock(s_countMutex);
+    if (position == g_nPostions_add)
+        ++g_dwDevCount;
+    else if (position == g_nPostions_del && g_dwDevCount > 0)
+        --g_dwDevCount;
+}
+
+uint64_t expectedCount()
+{
+    std::lock_guard<std::mutex> lock(s_countMutex);
+    return g_dwDevCount;
+}
 
 const unsigned kNotifySettleMs = 1000;
 const unsigned kAttemptPauseMs = 200;
@@ -38,6 +60,7 @@ bool validSlot(uint64_t slot)
 bool enumerateUntilAgreed(uint64_t position, uint64_t& devCount, void** handles)
 {
     uint64_t allCount = ZT_MAX_ENUM_DEVICES;
+    uint64_t expected = 0;
     DWORD rc = 0;
     const bool add = position == g_nPostions_add;
     for (int attempt = 0; attempt < ZT_MAX_ENUM_ATTEMPTS; ++attempt) {
@@ -48,18 +71,19 @@ bool enumerateUntilAgreed(uint64_t position, uint64_t& devCount, void** handles)
         // The handle array holds ten; a larger count must not walk past it.
         if (devCount > ZT_MAX_ENUM_DEVICES)
             devCount = ZT_MAX_ENUM_DEVICES;
+        expected = expectedCount();
         ENUM_LOG(add ? "ADD threadEnumDevice()=======%d======= dwRet=%x,g_dwDevCount %d dwDevCount %d dwDevAllCount %d\n\n"
                      : "INIT/DEL threadEnumDevice()=======%d======= dwRet=%x,g_dwDevCount %d dwDevCount %d dwDevAllCount "
                        "%d\n\n",
-                 attempt, rc, static_cast<int>(g_dwDevCount), static_cast<int>(devCount), static_cast<int>(allCount));
+                 attempt, rc, static_cast<int>(expected), static_cast<int>(devCount), static_cast<int>(allCount));
         if (add) {
-            if (rc == 0 && g_dwDevCount == allCount)
+            if (rc == 0 && expected == allCount)
                 break;
-        } else if (g_dwDevCount == allCount || g_dwDevCount == devCount) {
+        } else if (expected == allCount || expected == devCount) {
             break;
         }
     }
-    if (!add && rc != 0 && g_dwDevCount == allCount) {
+    if (!add && rc != 0 && expected == allCount) {
         ENUM_LOG("threadEnumDevice()->ZTToken_EnumDevice() failed dwRet=%x", rc);
         return false;
     }
@@ -162,10 +186,6 @@ uint64_t reportChanges(uint32_t kind)
 uint64_t runPass(uint64_t position)
 {
     std::lock_guard<std::mutex> lock(s_passMutex);
-    if (position == g_nPostions_add)
-        ++g_dwDevCount;
-    else if (position == g_nPostions_del && g_dwDevCount > 0)
-        --g_dwDevCount;
     ENUM_LOG("#############----enter threadEnumDevice *pPostion=%d----############", static_cast<int>(position));
 
     void* handles[ZT_MAX_ENUM_DEVICES] = {};
@@ -175,7 +195,7 @@ uint64_t runPass(uint64_t position)
     try {
         if (enumerateUntilAgreed(position, devCount, handles)) {
             ENUM_LOG("threadEnumDevice()->ZTToken_EnumDevice() sucessed g_dwDevCount=%d dwDevCount=%d",
-                     static_cast<int>(g_dwDevCount), static_cast<int>(devCount));
+                     static_cast<int>(expectedCount()), static_cast<int>(devCount));
             if (devCount == 0) {
                 ENUM_LOG("threadEnumDevice()->ZTToken_EnumDevice() dwDevCount == 0 ");
                 ZTToken_DestroyEnum();
@@ -206,11 +226,12 @@ uint64_t runPass(uint64_t position)
 void* threadEnumDevice(void* arg)
 {
     const uint64_t position = *static_cast<const uint64_t*>(arg);
-    // The announcement and its pause stay outside the lock: every event is
-    // shown at once, even while another pass runs.
+    // The announcement, its pause and the count stay outside the lock: every
+    // event is shown and counted at once, even while another pass runs.
     if (position == g_nPostions_add || position == g_nPostions_del) {
         sendSystemNotification(position == g_nPostions_add ? "Device_Insert" : "Device_Remove");
         sleepMs(kNotifySettleMs);
+        countEvent(position);
     }
     if (runPass(position) != 0)
         startLauncherThread(LaunchRequest {g_nPostions_add, g_canAutoShowManager});

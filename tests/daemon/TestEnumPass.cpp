@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "Pkcs11SlotManager.h"
+#include "PollWait.h"
 #include "PrivateSessionBus.h"
 #include "TestRoot.h"
 #include "Daemon.h"
@@ -287,4 +288,22 @@ TEST_F(EnumPass, OverlappingPassesKeepTheExpectedCount)
         EXPECT_EQ(1, reg()->slotRecords[slot].present);
         EXPECT_EQ("KEY-" + std::string(1, static_cast<char>('A' + slot)), std::string(reg()->slotRecords[slot].deviceName));
     }
+}
+
+TEST_F(EnumPass, PassesQueuedBehindOthersSeeEveryEventAnnouncedBeforeThem)
+{
+    // Four keys plugged at once: the library lists all four by the time any
+    // pass runs. Each queued pass must count all four events, or it waits out
+    // its attempts on a count that lags the bus, and under a steady stream of
+    // plugs the queue of waiting passes (a thread each) never drains.
+    g_fake.keys = {{"KEY-A", 0}, {"KEY-B", 1}, {"KEY-C", 2}, {"KEY-D", 3}};
+    g_fake.allCount = 4;
+    for (int i = 0; i < 4; ++i)
+        startEnumDeviceThread(&g_nPostions_add);
+    ASSERT_TRUE(pollUntil([] { return g_fake.changeCalls.load() == 8; }, std::chrono::seconds(60)));
+    EXPECT_EQ(4u, g_dwDevCount);
+    // One attempt each when the count is right; a lagging count made it 46.
+    EXPECT_LE(g_fake.enumCalls.load(), 8);
+    for (int slot = 0; slot < 4; ++slot)
+        EXPECT_EQ(1, reg()->slotRecords[slot].present) << slot;
 }
