@@ -266,8 +266,13 @@ int main(int argc, char** argv)
             if (cycle == baselineCycle)
                 baseline = sample(daemon);
             if (cycle % 50 == 0) {
-                fprintf(g_results, "endurance: cycle %d, median %.0f ms, %d missed, %d ghost\n", cycle,
-                        percentile(cycleMs, 0.5), missed, ghosts);
+                // Memory and descriptors too, so that a run cut short still tells.
+                const Sample now = sample(daemon);
+                fprintf(g_results,
+                        "endurance: cycle %d, median %.0f ms, %d missed, %d ghost; daemon %ld KiB %d fds, "
+                        "manager %ld KiB %d fds\n",
+                        cycle, percentile(cycleMs, 0.5), missed, ghosts, now.daemonKb, now.daemonFds, now.managerKb,
+                        now.managerFds);
                 fflush(g_results);
             }
         }
