@@ -8,6 +8,7 @@
 #include <mutex>
 #include <sys/stat.h>
 
+#include "FileVersion.h"
 #include "StandinRoot.h"
 #include "SkfWatch.h"
 #include "StoreConfig.h"
@@ -32,13 +33,6 @@ struct StoreFolderRecord {
 // One lock for every record here and for the folder watch they rely on.
 std::mutex g_cacheMutex;
 StoreFolderRecord g_folder;
-
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
 
 // File times move only as finely as the kernel's clock ticks: a record of a
 // file is trusted only once the file's last change is well older than the
@@ -92,7 +86,8 @@ vtoken::Store store()
     // Not watched: the file's own times tell.
     struct stat info {};
     const bool present = stat(configPath.c_str(), &info) == 0;
-    if (present && g_folder.valid && g_folder.version == 0 && g_folder.key == key && sameFile(g_folder.info, info))
+    if (present && g_folder.valid && g_folder.version == 0 && g_folder.key == key &&
+        vtoken::sameFileVersion(g_folder.info, info))
         return vtoken::Store(g_folder.folder);
     const bool trusted = present && settled(info);
     // A change after that stat is read next time: the record keeps the version seen before.
@@ -207,7 +202,7 @@ std::vector<std::string> serialsAt(uint64_t version, const vtoken::Store& keys)
     if (stat(keys.folder().c_str(), &info) != 0)
         return keys.serials();
     if (g_listing.trusted && g_listing.version == 0 && g_listing.folder == keys.folder() &&
-        sameFile(g_listing.info, info))
+        vtoken::sameFileVersion(g_listing.info, info))
         return g_listing.serials;
     g_listing.trusted = settled(info);
     g_listing.serials = keys.serials();

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "AtomicFile.h"
+#include "FileVersion.h"
 #include "Log.h"
 #include "Pin.h"
 #include "StoreConfig.h"
@@ -137,13 +138,6 @@ struct CachedRecord {
 std::mutex g_cacheMutex;
 std::map<std::string, CachedRecord> g_cache;
 
-bool sameVersion(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino && a.st_size == b.st_size &&
-           a.st_mtim.tv_sec == b.st_mtim.tv_sec && a.st_mtim.tv_nsec == b.st_mtim.tv_nsec &&
-           a.st_ctim.tv_sec == b.st_ctim.tv_sec && a.st_ctim.tv_nsec == b.st_ctim.tv_nsec;
-}
-
 // Reads the file through one descriptor so the text and its stat agree.
 Status readVersion(const std::string& path, std::string* text, struct stat* info)
 {
@@ -186,7 +180,7 @@ Status Store::load(const std::string& serial, KeyRecord* record) const
     {
         std::lock_guard<std::mutex> lock(g_cacheMutex);
         auto it = g_cache.find(path);
-        if (it != g_cache.end() && sameVersion(it->second.info, now)) {
+        if (it != g_cache.end() && sameFileVersion(it->second.info, now)) {
             if (it->second.status == Status::Ok)
                 *record = it->second.record;
             return it->second.status;
