@@ -60,8 +60,9 @@ PolicyOrigins policyOrigins(const QStringList& allowedOrigins)
         }
         o.firefox = !nameOfThisNetwork(o.host);
         if (!o.firefox)
-            result.skipped << QStringLiteral("'%1' is left out of Firefox's list, where it would let every site reach "
-                                             "that address").arg(entry);
+            result.skipped << QStringLiteral("'%1' is left out of Firefox's list: there it would let every site "
+                                             "reach that address (a page of this computer needs no exception)")
+                                  .arg(entry);
         const QString text = policyOriginText(o);
         if (!seen.contains(text)) {
             seen << text;
