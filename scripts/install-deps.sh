@@ -17,3 +17,5 @@ apt-get install -y --no-install-recommends \
   debhelper devscripts lintian scdoc man-db desktop-file-utils appstream
 # The sample bank page test drives chromium through npm's playwright-core.
 command -v npm >/dev/null || apt-get install -y --no-install-recommends nodejs npm
+# The sample bank page test also drives Firefox ESR through npm's puppeteer-core.
+apt-get install -y --no-install-recommends firefox-esr
