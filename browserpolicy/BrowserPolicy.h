@@ -22,7 +22,7 @@ QString policyOriginText(const PolicyOrigin& origin);
 
 struct PolicyOrigins {
     QList<PolicyOrigin> origins;  // in list order, without repeats
-    QStringList skipped;          // "entry: why", for the administrator
+    QStringList skipped;          // what was left out and why, for the administrator
 };
 
 // Entries that are no http(s) scheme://host[:port] origin are skipped: a

@@ -77,10 +77,10 @@ int main(int argc, char** argv)
     }
     // The list is read as the bridge reads it, through the utility library.
     if (!LoadZTUtilLib()) {
-        err(QStringLiteral("the key libraries (%1Librarys/libZTUtil.so) are not installed, "
-                                  "so %2 cannot be read as the key manager reads it; nothing changed. Run "
-                                  "tarn-browser-policy again once they are installed.")
-                       .arg(QFile::decodeName(filesRoot), config));
+        err(QStringLiteral("the key libraries (%1Librarys/libZTUtil.so) are not installed, so %2 cannot be read "
+                           "as the key manager reads it; nothing changed. Run tarn-browser-policy again once they "
+                           "are installed.")
+                .arg(QFile::decodeName(filesRoot), config));
         return 1;
     }
     const PolicyOrigins wanted = policyOrigins(bridgeConfigList(ZT_BRIDGE_KEY_ORIGINS));
