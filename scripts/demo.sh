@@ -7,9 +7,12 @@
 #
 #   scripts/demo.sh             leaves the manager running on this display
 #   scripts/demo.sh --headless  no screen: prints the registry, the manager's
-#                               tree, a screenshot file and the bridge's replies
+#                               tree, a screenshot file and the bridge's
+#                               replies, and fails when one is missing
 #   scripts/demo.sh --stop      stops what an earlier demo started
 #
+# The sample bank page is served at http://127.0.0.1:8000 (ZVIT_DEMO_PAGE_PORT
+# moves it), an origin the demo lists in AllowedOrigins as a site would.
 # ZVIT_SKIP_APT=1 skips the package installation, ZVIT_DEMO_BUILD_DIR and
 # ZVIT_DEMO_DIR move the build and the demo's own files.
 set -euo pipefail
@@ -20,7 +23,9 @@ skf_library=/usr/lib/libtarnZVITSKF.so
 build="${ZVIT_DEMO_BUILD_DIR:-$repo/build-demo}"
 demo="${ZVIT_DEMO_DIR:-/var/tmp/zvit-demo}"
 pin=12345678
-tarnvkey="${files_root}bin/tarnvkey"
+tarnvkey=/usr/bin/tarnvkey
+page_port="${ZVIT_DEMO_PAGE_PORT:-8000}"
+page_origin="http://127.0.0.1:$page_port"
 python=/usr/bin/python3   # Debian's own, with its GObject bindings
 
 say() { printf '\n== %s\n' "$*"; }
@@ -33,7 +38,7 @@ case "${1:-}" in
   "") ;;
   --headless) mode=headless ;;
   --stop) mode=stop ;;
-  -h|--help) sed -n '2,15p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+  -h|--help) sed -n '2,18p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
   *) die "unknown option '$1' (use --headless, --stop or nothing)" ;;
 esac
 
@@ -128,7 +133,9 @@ for piece in bin/tarnukey bin/tarndaemon bin/runukey.sh bin/tarnvkey \
     Languages/Language.ini ConfigFile/Config.ini Resources/dialog.jpg Resources/notifyIcon.png; do
   [ -e "${files_root}$piece" ] || missing+=("${files_root}$piece")
 done
-[ -e "$skf_library" ] || missing+=("$skf_library")
+for piece in "$skf_library" "$tarnvkey" /usr/sbin/tarn-browser-policy; do
+  [ -e "$piece" ] || missing+=("$piece")
+done
 if [ -x "$tarnvkey" ] && ! "$tarnvkey" run-daemon --help >/dev/null 2>&1; then
   missing+=("the 'tarnvkey run-daemon' command (daemon on a simulated USB bus)")
 fi
@@ -151,6 +158,22 @@ say "Making two virtual keys (certificates in $demo/certs)"
 # Whatever fails from here stops what was started; only a finished demo on a
 # screen stays running.
 trap stop_demo EXIT
+
+say "Listing the sample page's origin $page_origin in AllowedOrigins"
+config="${files_root}ConfigFile/Config.ini"
+# As an administrator would: add the site to the installed list, then give
+# the browsers their settings for it.
+if ! grep -q "^AllowedOrigins=.*$page_origin\(;\|\$\)" "$config"; then
+  sed -i "s|^AllowedOrigins=\(..*\)\$|AllowedOrigins=\1;$page_origin|; s|^AllowedOrigins=\$|AllowedOrigins=$page_origin|" "$config"
+fi
+grep '^AllowedOrigins=' "$config" | sed 's/^/  /'
+/usr/sbin/tarn-browser-policy | sed 's/^/  /'
+"$python" -m http.server "$page_port" --bind 127.0.0.1 --directory "$repo/examples/bank-page" \
+  >"$demo/page-server.log" 2>&1 &
+remember page $! http.server
+for _ in $(seq 50); do (exec 3<>"/dev/tcp/127.0.0.1/$page_port") 2>/dev/null && break; sleep 0.1; done
+running "$(cut -d' ' -f1 "$demo/pids/page")" \
+  || { cat "$demo/page-server.log" >&2; die "the sample page cannot be served on port $page_port (set ZVIT_DEMO_PAGE_PORT)"; }
 
 # A display and a session bus of our own where there is none (and always a
 # virtual display without a screen, so the window can be photographed).
@@ -176,7 +199,6 @@ if [ -z "${DBUS_SESSION_BUS_ADDRESS:-}" ]; then
 fi
 # Lets the headless demo read the manager's tree from the window itself.
 export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
-config="${files_root}ConfigFile/Config.ini"
 registry() { "$python" "$helpers/registry.py" --config "$config" "$@"; }
 
 say "Starting the daemon on a simulated USB bus"
@@ -233,12 +255,12 @@ if [ "$mode" = headless ]; then
     echo "  no screenshot (see $demo/screenshot.log)"
   fi
   client="$build/demo-bridge-client/zvit-bridge-client"
-  say "The sample bank page's requests to the bridge, both keys plugged"
-  "$client" --pin "$pin" || echo "  (the bridge did not answer them all)"
+  say "The sample bank page's requests to the bridge from $page_origin, both keys plugged"
+  "$client" --origin "$page_origin" --pin "$pin" || die "the bridge did not answer every request"
   say "The same with DEMO-RSA alone (after tarnvkey unplug DEMO-SM2)"
   "$tarnvkey" unplug DEMO-SM2
   sleep 2
-  "$client" --pin "$pin" || echo "  (the bridge did not answer them all)"
+  "$client" --origin "$page_origin" --pin "$pin" || die "the bridge did not answer every request"
   say "Done; logs in /tmp/zvittarn and $demo, everything the demo started is stopped"
   exit 0
 fi
@@ -260,10 +282,12 @@ Things to try:
     the viewer to see its fields (SM2 ones included).
   - Change the PIN of a key (old PIN $pin); a wrong old PIN counts down.
   - Pull a key out and put it back, as a user would:
-        $tarnvkey unplug DEMO-SM2
-        $tarnvkey plug DEMO-SM2
-  - The sample bank page: open $repo/examples/bank-page/index.html in a
-    browser on this display, press Connect, then verify or change the PIN.
+        tarnvkey unplug DEMO-SM2
+        tarnvkey plug DEMO-SM2
+  - The sample bank page: open $page_origin/index.html in a browser on
+    this display, press Connect, then verify or change the PIN. Its origin
+    is listed in AllowedOrigins, so the manager serves it without asking;
+    /usr/sbin/tarn-browser-policy gave the browsers their settings for it.
   - Logs: /tmp/zvittarn/zt_log.log (manager), /tmp/zvittarn/ztdaemon_log.log
     (daemon), and $demo.
 

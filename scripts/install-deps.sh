@@ -15,5 +15,7 @@ apt-get install -y --no-install-recommends \
   imagemagick at-spi2-core gir1.2-atspi-2.0 xdg-utils \
   chromium \
   debhelper devscripts lintian scdoc man-db desktop-file-utils appstream
-# The sample bank page test drives chromium through npm's playwright-core.
+# The sample bank page test drives chromium through npm's puppeteer-core.
 command -v npm >/dev/null || apt-get install -y --no-install-recommends nodejs npm
+# It drives Firefox ESR as well.
+apt-get install -y --no-install-recommends firefox-esr

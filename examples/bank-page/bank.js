@@ -8,6 +8,22 @@ const ports = Array.from({ length: 10 }, (_, i) => firstPort + i);
 const bridge = new KeyBridge(ports);
 bridge.onWaitingForPermission = () =>
   show('status', 'Waiting for your permission: answer the key manager\'s question on your screen.');
+bridge.onBrowserAsking = () =>
+  show('status', 'Your browser asks whether this page may reach programs on this computer: '
+    + 'choose Allow to use your key.');
+
+const unreachable = {
+  absent: 'No key manager answers on this computer. Start the key manager (USB Key Manager), '
+    + 'plug in your key and connect again.',
+  blocked: 'Your browser blocked this page from reaching programs on this computer, so it cannot '
+    + 'reach the key manager. Allow it in this site\'s settings (the icon left of the address: '
+    + 'apps and services on this device, or local network access), or ask your administrator for '
+    + 'the browser policy of the key manager, then connect again.',
+  unanswered: 'Your browser asked whether this page may reach programs on this computer, and it '
+    + 'was not allowed. Connect again and choose Allow, or allow it in this site\'s settings.',
+  insecure: 'Your browser blocked this page from reaching programs on this computer: it lets only '
+    + 'pages served over https do that. Open the bank\'s page at its https address.',
+};
 
 function show(id, text, ok) {
   const element = $(id);
@@ -35,7 +51,10 @@ $('connect').addEventListener('click', async () => {
     $('verify').disabled = false;
     $('change').disabled = false;
   } catch (e) {
-    show('status', e.message, e instanceof KeyBridgeRefused ? false : undefined);
+    if (e instanceof KeyBridgeUnreachable)
+      show('status', unreachable[e.reason], false);
+    else
+      show('status', e.message, e instanceof KeyBridgeRefused ? false : undefined);
   }
 });
 

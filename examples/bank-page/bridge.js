@@ -8,10 +8,23 @@
 
 // Close code of a site the user (or the site's policy) did not allow.
 const KEY_BRIDGE_REFUSED = 1008;
-// Without a reply by then, the manager is most likely asking the user.
+// Without a reply by then, the manager (or the browser) is most likely asking the user.
 const KEY_BRIDGE_PERMISSION_HINT_MS = 1000;
 
 class KeyBridgeRefused extends Error {}
+
+// No port answered; reason says why, as far as the page can tell:
+// 'absent'     no key manager answers on this computer;
+// 'blocked'    the browser blocks this page from reaching programs on this
+//              computer (its site settings, or no policy for the site);
+// 'unanswered' the browser asked the user and got no "Allow";
+// 'insecure'   the browser lets only https pages reach this computer.
+class KeyBridgeUnreachable extends Error {
+  constructor(reason) {
+    super(`The key manager cannot be reached (${reason}).`);
+    this.reason = reason;
+  }
+}
 
 class KeyBridge {
   constructor(ports) {
@@ -21,21 +34,61 @@ class KeyBridge {
     this.answered = false;
     // Called when the first request waits for the user's permission.
     this.onWaitingForPermission = () => {};
+    // Called when the browser holds the connection to ask the user.
+    this.onBrowserAsking = () => {};
   }
 
   // Tries the ports in order; the manager listens on the first free one.
   async connect() {
-    for (const port of this.ports) {
-      try {
-        this.socket = await KeyBridge.open(`ws://127.0.0.1:${port}/`);
-        this.port = port;
-        this.answered = false;
-        return port;
-      } catch (e) {
-        // next port
+    let asked = false;
+    const hint = setTimeout(async () => {
+      if (await KeyBridge.browserPermission() === 'prompt') {
+        asked = true;
+        this.onBrowserAsking();
       }
+    }, KEY_BRIDGE_PERMISSION_HINT_MS);
+    try {
+      for (const port of this.ports) {
+        try {
+          this.socket = await KeyBridge.open(`ws://127.0.0.1:${port}/`);
+          this.port = port;
+          this.answered = false;
+          return port;
+        } catch (e) {
+          // next port
+        }
+      }
+    } finally {
+      clearTimeout(hint);
     }
-    throw new Error('The key manager is not running on this computer.');
+    throw new KeyBridgeUnreachable(await KeyBridge.whyUnreachable(asked));
+  }
+
+  // The browser's local network access permission of this page for programs
+  // on this computer: 'granted', 'denied', 'prompt', or null where it has none.
+  static async browserPermission() {
+    try {
+      return (await navigator.permissions.query({ name: 'loopback-network' })).state;
+    } catch (e) {
+      return null;
+    }
+  }
+
+  // A page of this computer is never held back by that permission.
+  static pageOnThisComputer() {
+    const host = location.hostname;
+    return location.protocol === 'file:' || host === 'localhost' || host.endsWith('.localhost')
+      || /^127\./.test(host) || host === '[::1]';
+  }
+
+  static async whyUnreachable(asked) {
+    const state = KeyBridge.pageOnThisComputer() ? null : await KeyBridge.browserPermission();
+    if (state === 'denied')
+      return isSecureContext ? 'blocked' : 'insecure';
+    // Still undecided after the browser held the connection: no "Allow".
+    if (state === 'prompt' && asked)
+      return 'unanswered';
+    return 'absent';
   }
 
   static open(url) {

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QDialog>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QJsonDocument>
@@ -20,6 +21,7 @@
 #include "DialogSystemOptions.h"
 #include "QtWait.h"
 #include "UserSettings.h"
+#include "browser/PrivateBrowserSettings.h"
 
 namespace {
 
@@ -64,13 +66,22 @@ protected:
     // Runs the page once; the consent dialog, when it comes, gets answer.
     QJsonObject visit(Answer answer, int* dialogsSeen)
     {
+        QString program = m_node;
+        QStringList args = {QStringLiteral(ZVIT_BROWSER_TEST_DIR "/consent-page.mjs"),
+                            QStringLiteral(ZVIT_TEST_SOURCE_DIR "/examples/bank-page"),
+                            QString::number(server->serverPort()),
+                            QString::fromStdString(keys.root().path("tmp/profile")), QString::number(m_httpPort),
+                            QStringLiteral("bank-consent.test")};
+        // The machine's own browser policies stay out of the answer.
+        QString whyNot;
+        if (privateBrowserSettingsAvailable(&whyNot)) {
+            const QString none = QString::fromStdString(keys.root().path("tmp/no-settings"));
+            QDir().mkpath(none);
+            runWithBrowserSettings({none, none}, &program, &args);
+        }
         QProcess browser;
         browser.setWorkingDirectory(QStringLiteral(ZVIT_BROWSER_TEST_DIR));
-        browser.start(m_node, {QStringLiteral(ZVIT_BROWSER_TEST_DIR "/consent-page.mjs"),
-                               QStringLiteral(ZVIT_TEST_SOURCE_DIR "/examples/bank-page"),
-                               QString::number(server->serverPort()),
-                               QString::fromStdString(keys.root().path("tmp/profile")), QString::number(m_httpPort),
-                               QStringLiteral("bank-consent.test")});
+        browser.start(program, args);
         EXPECT_TRUE(browser.waitForStarted());
         QDialog* handled = nullptr;
         QElapsedTimer shownFor;

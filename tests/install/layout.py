@@ -64,9 +64,19 @@ def expected_files(s):
     files[s.system_root + "usr/share/applications/tarnukey.desktop"] = PRODUCT
     files[s.system_root + "etc/xdg/autostart/tarndaemon.desktop"] = PRODUCT
     files[s.system_root + "usr/share/metainfo/" + METAINFO] = PRODUCT
-    for page, component in (("tarnukey", PRODUCT), ("tarndaemon", PRODUCT), ("tarnvkey", VIRTUAL_TOKEN)):
-        files[s.system_root + f"usr/share/man/man1/{page}.1"] = component
+    files[s.system_root + "usr/sbin/tarn-browser-policy"] = PRODUCT
+    files[s.system_root + "usr/bin/tarnvkey"] = VIRTUAL_TOKEN  # a link to the program
+    for page, component in (("tarnukey.1", PRODUCT), ("tarndaemon.1", PRODUCT), ("tarnvkey.1", VIRTUAL_TOKEN),
+                            ("tarn-browser-policy.8", PRODUCT)):
+        files[s.system_root + f"usr/share/man/man{page[-1]}/{page}"] = component
     return files
+
+
+# The files tarn-browser-policy writes, below the system root.
+BROWSER_POLICY_FILES = ("etc/chromium/policies/managed/tarn-ukey.json",
+                        "etc/opt/chrome/policies/managed/tarn-ukey.json",
+                        "etc/opt/edge/policies/managed/tarn-ukey.json",
+                        "etc/firefox-esr/tarn-ukey.js")
 
 
 def files_of(expected, *components):

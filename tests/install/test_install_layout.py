@@ -52,6 +52,7 @@ class InstallTree(unittest.TestCase):
     def test_programs_and_libraries_are_runnable_elf_files(self):
         r = self.s.files_root
         kinds = {r + "bin/" + p: "exec" for p in ("tarnukey", "tarndaemon", "tarnvkey")}
+        kinds[self.s.system_root + "usr/sbin/tarn-browser-policy"] = "exec"
         for lib in ("libZTUtil.so", "libZTSoftAlg.so", "libZTTokenKernel.so", "libZTUIExtend.so"):
             kinds[r + "Librarys/" + lib] = "shared"
         kinds[self.s.skf_library] = "shared"
@@ -86,7 +87,7 @@ class InstallTree(unittest.TestCase):
                 if not ok(f.read(64)):
                     problems.append(f"{path}: wrong format")
         for path, component in self.expected.items():
-            if os.path.exists(self.at(path)) and "/bin/" not in path and "Librarys/" not in path \
+            if os.path.exists(self.at(path)) and "/bin/" not in path and "/sbin/" not in path and "Librarys/" not in path \
                     and path not in (self.s.skf_library, self.s.files_root + "cert/server.key"):
                 problems += layout.mode_problems(self.at(path), False)
         self.assertEqual([], problems)
@@ -131,6 +132,10 @@ class InstallTree(unittest.TestCase):
         for entry in (menu, auto):
             self.assertTrue(os.path.exists(self.at(entry["Exec"].split()[0])), entry["Exec"])
             self.assertEqual("false", entry.get("Terminal"))
+
+    def test_tarnvkey_is_on_the_path(self):
+        link = self.at(self.s.system_root + "usr/bin/tarnvkey")
+        self.assertEqual(self.s.program("tarnvkey"), os.readlink(link))
 
     def test_launch_script_passes_its_arguments_from_any_folder(self):
         bindir = os.path.join(self.tmp, "odd place", "bin")
@@ -213,6 +218,82 @@ class DesktopIntegration(unittest.TestCase):
         with open(self.at(self.s.system_root + "usr/share/metainfo/" + layout.METAINFO), encoding="utf-8") as f:
             releases = re.findall(r'<release version="([^"]+)"', f.read())
         self.assertEqual(ARGS.version, releases[0], "the newest release comes first")
+
+
+class BrowserPolicy(unittest.TestCase):
+    """The installed tarn-browser-policy on an installation of its own."""
+
+    SITES = ('        "https://bank.example:443",\n        "http://127.0.0.1:8000",\n'
+             '        "https://bank.example:8443"\n')
+    CHROMIUM = ('{\n    "LocalNetworkAccessAllowedForUrls": [\n' + SITES + '    ],\n'
+                '    "LoopbackNetworkAllowedForUrls": [\n' + SITES + '    ]\n}\n')
+    FIREFOX = ("// Written by tarn-browser-policy from [WebBridge] AllowedOrigins of the key\n"
+               "// manager's Config.ini; run it again after changing that list.\n"
+               'pref("network.lna.skip-domains", "bank.example");\n')
+
+    def setUp(self):
+        self.tmp = tempfile.mkdtemp(prefix="zvit-policy-")
+        install(self.tmp)
+        self.s = ARGS.settings
+        self.conf = layout.under(self.tmp, self.s.files_root + "ConfigFile/Config.ini")
+
+    def tearDown(self):
+        shutil.rmtree(self.tmp, ignore_errors=True)
+
+    def at(self, path):
+        return layout.under(self.tmp, self.s.system_root + path)
+
+    def run_command(self, origins):
+        with open(self.conf, encoding="utf-8") as f:
+            text = re.sub(r"(?m)^AllowedOrigins=.*$", "AllowedOrigins=" + origins, f.read())
+        with open(self.conf, "w", encoding="utf-8") as f:
+            f.write(text)
+        return subprocess.run([self.at("usr/sbin/tarn-browser-policy"), "--root", self.tmp],
+                              capture_output=True, text=True)
+
+    def contents(self):
+        found = {}
+        for path in layout.BROWSER_POLICY_FILES:
+            if os.path.exists(self.at(path)):
+                with open(self.at(path), encoding="utf-8") as f:
+                    found[path] = f.read()
+        return found
+
+    def test_listed_sites_are_written_for_each_browser_and_removed_with_the_list(self):
+        others = self.at("etc/chromium/policies/managed/site.json")
+        os.makedirs(os.path.dirname(others))
+        with open(others, "w") as f:
+            f.write("{}")
+        done = self.run_command("https://Bank.Example:443/login; http://127.0.0.1:8000 ;*;"
+                                "https://*.bank.example;https://bank.example:8443;https://bank.example")
+        self.assertEqual(0, done.returncode, done.stderr)
+        self.assertEqual({p: self.FIREFOX if p.endswith(".js") else self.CHROMIUM
+                          for p in layout.BROWSER_POLICY_FILES}, self.contents())
+        for path in layout.BROWSER_POLICY_FILES:
+            self.assertEqual(0o644, os.stat(self.at(path)).st_mode & 0o777)
+            self.assertIn("wrote " + self.at(path), done.stdout)
+        # Patterns wider than the bridge's list, and Firefox's exemption of a target address.
+        for left_out in ("'*'", "'https://*.bank.example'", "'http://127.0.0.1:8000' is left out of Firefox"):
+            self.assertIn(left_out, done.stderr)
+
+        done = self.run_command("")
+        self.assertEqual(0, done.returncode, done.stderr)
+        self.assertEqual({}, self.contents())
+        self.assertIn("removed " + self.at(layout.BROWSER_POLICY_FILES[0]), done.stdout)
+        self.assertTrue(os.path.exists(others), "another's policy stays")
+        for gone in ("etc/opt/chrome", "etc/opt/edge", "etc/firefox-esr"):
+            self.assertFalse(os.path.exists(self.at(gone)), gone)
+        self.assertTrue(os.path.isdir(self.at("etc/opt")), "the system's folder stays")
+
+    def test_without_the_key_libraries_nothing_changes(self):
+        self.assertEqual(0, self.run_command("https://bank.example").returncode)
+        written = self.contents()
+        libraries = layout.under(self.tmp, self.s.files_root + "Librarys")
+        os.rename(libraries, libraries + ".away")
+        done = self.run_command("")
+        self.assertEqual(1, done.returncode)
+        self.assertIn("libZTUtil.so", done.stderr)
+        self.assertEqual(written, self.contents())
 
 
 class Components(unittest.TestCase):

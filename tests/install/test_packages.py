@@ -234,9 +234,10 @@ class Packages(unittest.TestCase):
             dbg = os.path.join(self.tmp, "x-" + pkg + "-dbgsym")
             run(["dpkg-deb", "-x", self.debs1[pkg], tree])
             run(["dpkg-deb", "-x", self.debs1[pkg + "-dbgsym"], dbg])
-            elves = [p for p in layout.tree_files(tree) if layout.elf_type(layout.under(tree, p))]
-            # tarnukey and tarndaemon; tarnvkey, four stand-ins and the SKF library.
-            self.assertEqual(2 if pkg == PRODUCT_PKG else 6, len(elves), pkg)
+            elves = [p for p in layout.tree_files(tree) if not os.path.islink(layout.under(tree, p))
+                     and layout.elf_type(layout.under(tree, p))]
+            # tarnukey, tarndaemon and tarn-browser-policy; tarnvkey, four stand-ins and the SKF library.
+            self.assertEqual(3 if pkg == PRODUCT_PKG else 6, len(elves), pkg)
             for path in elves:
                 full = layout.under(tree, path)
                 sections = run(["readelf", "-SW", full])
@@ -342,9 +343,10 @@ class Packages(unittest.TestCase):
         done = root.dpkg("-i", self.debs1[PRODUCT_PKG])
         self.assertEqual("ii " + self.v1, root.status(PRODUCT_PKG))
         self.assertIn("key libraries are not installed", done.stderr)
-        for lib in layout.files_of(self.expected, layout.VIRTUAL_TOKEN) - {s.program("tarnvkey")}:
-            if "/share/man/" not in lib:
+        for lib in layout.files_of(self.expected, layout.VIRTUAL_TOKEN):
+            if "/share/man/" not in lib and "/bin/" not in lib:
                 self.assertIn(lib, done.stderr)
+        self.assertIn("run tarn-browser-policy once the key libraries are installed", done.stderr)
         self.assertEqual("", layout.describe_difference(root.files(), product))
         with open(conf, "rb") as a, open(default, "rb") as b:
             self.assertEqual(b.read(), a.read())
@@ -359,9 +361,12 @@ class Packages(unittest.TestCase):
         self.assertEqual("", layout.describe_difference(root.files(), everything))
 
         # The user's settings, the administrator's autostart choice and the
-        # machine's key survive an upgrade.
-        with open(conf, "a", encoding="utf-8") as f:
-            f.write("\n[UkeyManage]\nShowZUdeVovavadErudWhenInsertDev=1\n")
+        # machine's key survive an upgrade, whose configuration writes the
+        # browsers' settings for the listed site.
+        with open(conf, encoding="utf-8") as f:
+            text = re.sub(r"(?m)^AllowedOrigins=$", "AllowedOrigins=https://bank.example", f.read())
+        with open(conf, "w", encoding="utf-8") as f:
+            f.write(text + "\n[UkeyManage]\nShowZUdeVovavadErudWhenInsertDev=1\n")
         with open(autostart, "a", encoding="utf-8") as f:
             f.write("Hidden=true\n")
         with open(conf, "rb") as f:
@@ -378,15 +383,19 @@ class Packages(unittest.TestCase):
         with open(autostart, "rb") as f:
             self.assertEqual(changed_autostart, f.read())
         self.assertEqual(machine_key, self.check_bridge_tls(root))
+        policy = {s.system_root + p for p in layout.BROWSER_POLICY_FILES}
+        self.assertIn("wrote " + root.at("/etc/chromium/policies/managed/tarn-ukey.json"), done.stdout)
+        with open(root.at("/etc/firefox-esr/tarn-ukey.js"), encoding="utf-8") as f:
+            self.assertIn('"bank.example"', f.read())
         # No .dpkg-new, .dpkg-old or half-made copies left beside them.
-        self.assertEqual("", layout.describe_difference(root.files(), everything))
+        self.assertEqual("", layout.describe_difference(root.files(), everything | policy))
 
         # Removing the virtual token leaves the product whole.
         root.dpkg("-r", TOKEN_PKG)
-        self.assertEqual("", layout.describe_difference(root.files(), product))
+        self.assertEqual("", layout.describe_difference(root.files(), product | policy))
 
         # Removal keeps what is the user's, the administrator's and the
-        # machine's until purge.
+        # machine's until purge; the browsers' exemption goes with the manager.
         root.dpkg("-r", PRODUCT_PKG)
         self.assertEqual("rc " + self.v2, root.status(PRODUCT_PKG))
         self.assertEqual("", layout.describe_difference(
@@ -406,7 +415,8 @@ class Packages(unittest.TestCase):
             rel = os.path.relpath(dirpath, root.root)
             if rel == "." or rel.split(os.sep)[0] == "var":
                 continue
-            if rel.count(os.sep) >= 1:  # top-level folders may stay, as dpkg leaves /opt
+            # Top-level folders may stay, as dpkg leaves /opt, and /etc/opt, base-files' own.
+            if rel.count(os.sep) >= 1 and rel != os.path.join("etc", "opt"):
                 leftovers.append("/" + rel)
         self.assertEqual([], leftovers)
 

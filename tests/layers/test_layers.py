@@ -16,6 +16,7 @@ RANK = {
     "standins": 2,
     "bridge": 2,
     "daemon": 3,
+    "browserpolicy": 3,
     "manager": 4,
 }
 # The bindings of the maker's libraries and the platform layer under them are

@@ -18,8 +18,9 @@ QString requestText(const QStringList& parts)
 
 void usage()
 {
-    std::fprintf(stderr, "usage: zvit-bridge-client [--port FIRST] [--pin PIN]\n"
-                         "Tries the ten ports from FIRST (51913) like the sample page.\n");
+    std::fprintf(stderr, "usage: zvit-bridge-client [--port FIRST] [--origin ORIGIN] [--pin PIN]\n"
+                         "Tries the ten ports from FIRST (51913) like the sample page, sending the\n"
+                         "page's ORIGIN (http://localhost); the manager asks about one it does not list.\n");
 }
 
 }  // namespace
@@ -29,6 +30,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     quint16 firstPort = 51913;
     QString pin;
+    QString origin = QStringLiteral("http://localhost");
     const QStringList args = app.arguments();
     for (int i = 1; i < args.size(); ++i) {
         bool ok = true;
@@ -36,6 +38,8 @@ int main(int argc, char** argv)
             firstPort = static_cast<quint16>(args[++i].toUShort(&ok));
         else if (args[i] == QLatin1String("--pin") && i + 1 < args.size())
             pin = args[++i];
+        else if (args[i] == QLatin1String("--origin") && i + 1 < args.size())
+            origin = args[++i];
         else
             ok = false;
         if (!ok || firstPort == 0) {
@@ -44,7 +48,7 @@ int main(int argc, char** argv)
         }
     }
 
-    PageClient client(QStringLiteral("http://localhost"));
+    PageClient client(origin);
     quint16 port = 0;
     for (int i = 0; i < 10 && !port; ++i) {
         if (client.open(static_cast<quint16>(firstPort + i), QStringLiteral("127.0.0.1"), 2000))
@@ -54,7 +58,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "No key manager answers on ports %u-%u.\n", firstPort, firstPort + 9u);
         return 1;
     }
-    std::printf("connected to ws://127.0.0.1:%u/\n", port);
+    std::printf("connected to ws://127.0.0.1:%u/ as a page of %s\n", port, qPrintable(origin));
 
     QList<QStringList> requests = {
         {QStringLiteral("Initialize")},

@@ -2,22 +2,17 @@
 // list, clicks Connect and prints, as one JSON object, whether the page said
 // it was waiting for the user's permission and how it ended.
 // Usage: node consent-page.mjs PAGE_DIR BRIDGE_PORT PROFILE_DIR HTTP_PORT HOST
-import { chromium } from 'playwright-core';
+import { launchBrowser } from './launch-browser.mjs';
 import { servePage } from './serve-page.mjs';
 
 const [pageDir, port, profileDir, httpPort, host] = process.argv.slice(2);
 const server = await servePage(pageDir, httpPort);
 
 // A site of its own name, as a bank's or any other site's page would be.
-const context = await chromium.launchPersistentContext(profileDir, {
-  executablePath: process.env.ZVIT_CHROMIUM || '/usr/bin/chromium',
-  headless: true,
-  args: ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run', '--disable-background-networking',
-         '--disable-component-update', '--disable-sync', `--host-resolver-rules=MAP ${host} 127.0.0.1`],
-});
+const browser = await launchBrowser({ browser: 'chromium', profileDir, host });
 try {
-  const page = context.pages()[0] || await context.newPage();
-  const status = () => page.locator('#status').textContent();
+  const page = await browser.newPage();
+  const status = () => page.$eval('#status', (element) => element.textContent);
   await page.goto(`http://${host}:${httpPort}/index.html?port=${port}`);
   await page.click('#connect');
   const result = { sawWaiting: false };
@@ -31,11 +26,11 @@ try {
       result.status = now;
       break;
     }
-    await page.waitForTimeout(100);
+    await new Promise((resolve) => setTimeout(resolve, 100));
   }
-  result.serial = await page.locator('#serial').textContent();
+  result.serial = await page.$eval('#serial', (element) => element.textContent);
   console.log(JSON.stringify(result));
 } finally {
-  await context.close();
+  await browser.close();
   server.close();
 }
