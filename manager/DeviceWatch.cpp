@@ -1,4 +1,4 @@
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include "DeviceWatch.h"
 
@@ -25,14 +25,21 @@ bool g_hasOpened = false;
 pthread_t g_watchThread;
 pthread_t g_followThread;
 bool g_watchStarted = false;
+// Set when the window goes; the watch threads and the registry's wait read it.
+std::atomic<bool> g_watchStop{false};
+
+bool watchStopRequested()
+{
+    return g_watchStop.load();
+}
 // Update threads started and not yet finished; the window outlives them.
 std::atomic<int> g_livePasses{0};
 
 const uint64_t* positionFor(int position)
 {
-    if (position == 2)
+    if (position == ZT_KEY_EVENT_ADDED)
         return &g_nPostions_add;
-    if (position == 3)
+    if (position == ZT_KEY_EVENT_REMOVED)
         return &g_nPostions_del;
     return &g_nPostions_init;
 }
@@ -200,12 +207,12 @@ bool startUpdateThread(UKeyMainWindow* window, int position)
 void* threadWaitForSlotChangedNew(void* raw)
 {
     UKeyMainWindow* window = static_cast<UKeyMainWindow*>(raw);
-    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "~~~~~     ~~~~~g_nThreadExit %d\n", g_nThreadExit);
-    while (g_nThreadExit == 0) {
+    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "~~~~~     ~~~~~g_nThreadExit %d\n", watchStopRequested() ? 1 : 0);
+    while (!watchStopRequested()) {
         int changeType = 0;
         int slot = 0;
-        DWORD ret = SlotManagerGetSlotChanged(&changeType, &slot);
-        if (g_nThreadExit != 0)
+        DWORD ret = SlotManagerGetSlotChanged(&changeType, &slot, watchStopRequested);
+        if (watchStopRequested())
             break;
         if (ret != 0) {
             // A registry that cannot be read now is tried again, not spun on.
@@ -214,7 +221,8 @@ void* threadWaitForSlotChangedNew(void* raw)
         }
         ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__,
                         "SlotManagerGetSlotChanged~~~~~      ~~~~~~runThreadUpdateUI\n");
-        startUpdateThread(window, changeType == 2 ? 2 : changeType == 3 ? 3 : 1);
+        const bool oneKey = changeType == ZT_KEY_EVENT_ADDED || changeType == ZT_KEY_EVENT_REMOVED;
+        startUpdateThread(window, oneKey ? changeType : ZT_KEY_EVENT_INIT);
     }
     return nullptr;
 }
@@ -227,10 +235,10 @@ void* threadFollowRegistry(void* raw)
 {
     UKeyMainWindow* window = static_cast<UKeyMainWindow*>(raw);
     DWORD lastError = 0;
-    while (g_nThreadExit == 0) {
-        for (int i = 0; i < 10 && g_nThreadExit == 0; ++i)
+    while (!watchStopRequested()) {
+        for (int i = 0; i < 10 && !watchStopRequested(); ++i)
             Sleep(100);
-        if (g_nThreadExit != 0)
+        if (watchStopRequested())
             break;
         BOOL16 rejoined = FALSE;
         const DWORD ret = SlotManagerRejoinRegistry(&rejoined);
@@ -251,11 +259,11 @@ bool startWatchThread(UKeyMainWindow* window)
 {
     if (g_watchStarted)
         return false;
-    g_nThreadExit = 0;
+    g_watchStop = false;
     if (pthread_create(&g_watchThread, nullptr, threadWaitForSlotChangedNew, window) != 0)
         return false;
     if (pthread_create(&g_followThread, nullptr, threadFollowRegistry, window) != 0) {
-        g_nThreadExit = 1;
+        g_watchStop = true;
         pthread_join(g_watchThread, nullptr);
         return false;
     }
@@ -263,8 +271,9 @@ bool startWatchThread(UKeyMainWindow* window)
     return true;
 }
 
-void joinWatchThread()
+void stopWatchThread()
 {
+    g_watchStop = true;
     if (!g_watchStarted)
         return;
     pthread_join(g_watchThread, nullptr);

@@ -1,4 +1,4 @@
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include "DialogSystemCheck.h"
 

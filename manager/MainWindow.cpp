@@ -1,4 +1,4 @@
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include "MainWindow.h"
 
@@ -15,8 +15,8 @@
 #include "DeviceWatch.h"
 #include "LanguageWidgets.h"
 #include "PlatformApi_Adapter.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "StartupChecks.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
@@ -81,8 +81,7 @@ UKeyMainWindow::~UKeyMainWindow()
     delete m_pinOperations;
     // The watch thread ends within its one-second poll; passes already
     // started still emit on this window, so they are waited for too.
-    g_nThreadExit = 1;
-    joinWatchThread();
+    stopWatchThread();
     waitForUpdatePasses();
     SlotManagerUnRegisterProcess();
     DetachFromSharedMemory();
@@ -169,7 +168,7 @@ long UKeyMainWindow::initDialog()
     emit signal_displayButton(false, 0);
     runThreadWaitForSlotChanged();
     ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "runThreadUpdateUI(INIT)");
-    runThreadUpdateUI(static_cast<int>(g_nPostions_init));
+    runThreadUpdateUI(ZT_KEY_EVENT_INIT);
     return 0;
 }
 

@@ -1,6 +1,6 @@
 // Sign test, format, set-PIN prompt, options and about: entry points of the
 // main window.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QTreeWidget>
 #include <cstring>
@@ -111,7 +111,7 @@ void UKeyMainWindow::slot_clickedInitToken()
         showSetPinDialog(name, "Format_Success");
     else
         showNotice("Format_Failed", 0x10);
-    runThreadUpdateUI(static_cast<int>(g_nPostions_init));
+    runThreadUpdateUI(ZT_KEY_EVENT_INIT);
     ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "leave slot_clickedInitToken dwRet=%x", ret);
 }
 

@@ -20,7 +20,7 @@
 #include "ZTUtil_fundef.h"
 #include "ZTWebSocketServer.h"
 #include "MainWindow.h"
-#include "common_function.h"
+#include "common/CommandLine.h"
 #include "global_def_var.h"
 
 #define LOG_SOURCE "main.cpp"

@@ -34,7 +34,7 @@ add_library(zvitmanager STATIC
 )
 set_target_properties(zvitmanager PROPERTIES AUTOMOC ON AUTOUIC ON)
 target_include_directories(zvitmanager PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(zvitmanager PUBLIC zvitbridge zvitcert zvitimages zvitcommon_widgets zvitcommon zvitbindings
+target_link_libraries(zvitmanager PUBLIC zvitbridge zvitcert zvitregistry zvitimages zvitcommon_widgets zvitcommon zvitbindings
     Qt5::Widgets Threads::Threads)
 add_dependencies(zvitmanager zvitimages)
 

@@ -1,7 +1,7 @@
 // Our own overhead between a registry change and the certificate nodes on
 // screen (the watch thread's poll and the pass's 500 ms pause left out), the
 // start-up time of the installed program and its idle memory.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <benchmark/benchmark.h>
 
@@ -20,8 +20,8 @@
 #include "ChildProcess.h"
 #include "DeviceTables.h"
 #include "DeviceWatch.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "SystemConfig.h"
 #include "TestRoot.h"
 #include "ZTUtil_fundef.h"

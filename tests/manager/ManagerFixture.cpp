@@ -1,4 +1,4 @@
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include "ManagerFixture.h"
 
@@ -13,8 +13,8 @@
 #include "ChildProcess.h"
 #include "DeviceTables.h"
 #include "DeviceWatch.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "SystemConfig.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
@@ -141,7 +141,7 @@ void ManagerTest::plugAndPublish(const std::string& serial, int slot, const std:
                                      nullptr, utf16),
               0u);
     if (announce) {
-        ASSERT_EQ(SlotManagerSetSlotChanged(ZT_SLOT_ADDED, slot), 0u);
+        ASSERT_EQ(SlotManagerSetSlotChanged(ZT_KEY_EVENT_ADDED, slot), 0u);
     }
 }
 
@@ -156,7 +156,7 @@ void ManagerTest::unplugAndUnpublish(const std::string& serial, int slot, bool a
     if (ZTToken_ClearMemInfo)
         ZTToken_ClearMemInfo(static_cast<uint64_t>(slot), ZTTOKEN_MEMINFO_CERTS);
     if (announce) {
-        ASSERT_EQ(SlotManagerSetSlotChanged(ZT_SLOT_REMOVED, slot), 0u);
+        ASSERT_EQ(SlotManagerSetSlotChanged(ZT_KEY_EVENT_REMOVED, slot), 0u);
     }
 }
 

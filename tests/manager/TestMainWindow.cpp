@@ -1,5 +1,5 @@
 // The main window over a real registry, virtual keys and the token library.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QApplication>
 #include <QDesktopServices>

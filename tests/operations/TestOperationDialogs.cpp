@@ -1,6 +1,6 @@
 // Options, system check and about dialogs, and the command runner under the
 // system check.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QCheckBox>
 #include <QDir>
