@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "BridgeQuestions.h"
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
 #include "ProcessScan.h"
 #include "ProcessSignals.h"
 #include "StartupChecks.h"

@@ -11,8 +11,9 @@ add_library(zvitmanager STATIC
     CommandOutput.cpp
     ConfigValues.cpp
     DeviceAccess.cpp
-    DeviceTables.cpp
+    DeviceModel.cpp
     DeviceWatch.cpp
+    WindowGlobals.cpp
     DialogAbout.cpp
     DialogAbout.ui
     DialogSystemCheck.cpp

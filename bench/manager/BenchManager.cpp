@@ -18,7 +18,8 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "DeviceTables.h"
+#include "DeviceModel.h"
+#include "WindowGlobals.h"
 #include "DeviceWatch.h"
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
@@ -84,7 +85,7 @@ void BM_ChangeToCertificateNodes(benchmark::State& state)
     // Connected before the start-up pass can emit; queued behind the
     // window's own slot, so it counts passes whose nodes are on screen.
     int passesShown = 0;
-    QObject::connect(window.get(), &UKeyMainWindow::signal_addCertNodeToUI, window.get(), [&] { ++passesShown; });
+    QObject::connect(window->devices(), &DeviceModel::certificatesRead, window.get(), [&] { ++passesShown; });
     if (window->initDialog() != 0) {
         state.SkipWithError("initDialog failed");
         return;

@@ -11,7 +11,7 @@
 #include <filesystem>
 
 #include "ChildProcess.h"
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
 #include "DeviceWatch.h"
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
@@ -83,7 +83,6 @@ bool ManagerTest::startWindow(const std::function<void(UKeyMainWindow*)>& before
 {
     if (getLanguageFileName(g_szLanguageQmFileName) != 0)
         return false;
-    resetWebBankOpenedForTesting();
     m_window.reset(new UKeyMainWindow(nullptr));
     if (beforeInit)
         beforeInit(m_window.get());

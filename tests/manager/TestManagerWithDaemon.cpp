@@ -16,7 +16,7 @@
 
 #include "ChildProcess.h"
 #include "DaemonHarness.h"
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
 #include "SystemConfig.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"

@@ -8,7 +8,7 @@
 
 #include <csignal>
 
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
 #include "ManagerFixture.h"
 #include "ProcessSignals.h"
 #include "TrayMenu.h"
