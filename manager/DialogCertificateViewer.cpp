@@ -16,6 +16,7 @@ QString translated(const QString& text)
     return QCoreApplication::translate("QDialog", text.toUtf8().constData());
 }
 
+
 class ViewerLock
 {
 public:
@@ -31,6 +32,9 @@ CDialogCertificateViewer::CDialogCertificateViewer(QWidget* parent) : QDialog(pa
     ui->setupUi(this);
     ui->plainTextEdit->setReadOnly(true);
     connect(ui->tableWidget, SIGNAL(cellClicked(int, int)), this, SLOT(slot_itemClicked(int, int)));
+    // The arrow keys move the current row without a click.
+    connect(ui->tableWidget, &QTableWidget::currentCellChanged, this,
+            [this](int row, int column, int, int) { if (row >= 0) slot_itemClicked(row, column); });
     connect(ui->pushButton_close, SIGNAL(clicked(bool)), this, SLOT(slot_closedWindow(bool)));
     ui->tableWidget->setColumnCount(2);
     ui->tableWidget->verticalHeader()->setHidden(true);
@@ -60,7 +64,12 @@ long CDialogCertificateViewer::showCertificate(_common_cert_info* record)
     ui->tableWidget->setRowCount(g_tableRows.size());
     for (int i = 0; i < g_tableRows.size(); ++i) {
         ui->tableWidget->setItem(i, 0, new QTableWidgetItem(translated(g_tableRows[i].first)));
-        ui->tableWidget->setItem(i, 1, new QTableWidgetItem(translated(g_tableRows[i].second)));
+        // Decoded values may end in a line feed, which the table would draw
+        // as an elided second line ("V3…").
+        const QString value = translated(g_tableRows[i].second).trimmed();
+        QTableWidgetItem* valueItem = new QTableWidgetItem(value);
+        valueItem->setToolTip(value);
+        ui->tableWidget->setItem(i, 1, valueItem);
     }
     return 0;
 }
