@@ -1,5 +1,6 @@
 #include "ProcessSignals.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
@@ -63,6 +64,18 @@ void receSignal(int signum)
     errno = saved;
 }
 
+// Logout and a closed terminal end the manager through the event loop, so
+// the registry entry is freed and the bridge's connections close.
+static void endSignal(int)
+{
+    const int saved = errno;
+    if (g_signalPipe[1] >= 0) {
+        ssize_t ignored = write(g_signalPipe[1], "q", 1);
+        (void)ignored;
+    }
+    errno = saved;
+}
+
 void updateCert(int signum)
 {
     const int saved = errno;
@@ -83,6 +96,8 @@ bool installProcessSignalHandlers()
     install(SIGUSR2, receSignal);
     install(SIGXFSZ, updateCert);
     install(SIGWINCH, firefoxChangePin);
+    install(SIGTERM, endSignal);
+    install(SIGHUP, endSignal);
     return true;
 }
 
@@ -115,6 +130,11 @@ void ProcessSignalReceiver::readPipe()
     ssize_t n;
     while ((n = read(g_signalPipe[0], requests, sizeof(requests))) > 0) {
         for (ssize_t i = 0; i < n; ++i) {
+            if (requests[i] == 'q') {
+                writeText("+DEBUG: main.cpp ending on a signal\n");
+                QCoreApplication::quit();
+                continue;
+            }
             if (!g_windowAttached || !g_pMainDlg)
                 continue;
             if (requests[i] == 's') {

@@ -1,6 +1,7 @@
 #pragma once
-// SIGUSR1/SIGUSR2 (hide/show the main window), SIGXFSZ and SIGWINCH. The
-// handlers only write to a pipe; the GUI thread carries the request out.
+// SIGUSR1/SIGUSR2 (hide/show the main window), SIGTERM/SIGHUP (quit through
+// the event loop), SIGXFSZ and SIGWINCH. The handlers only write to a pipe;
+// the GUI thread carries the request out.
 #include <QObject>
 
 class QSocketNotifier;
