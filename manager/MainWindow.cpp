@@ -18,6 +18,8 @@
 #include "Pkcs11Mutex.h"
 #include "Pkcs11SharedMemory.h"
 #include "StartupChecks.h"
+#include "TrayPresence.h"
+#include "WindowFit.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
@@ -123,24 +125,21 @@ void UKeyMainWindow::loadBanner()
     QPixmap banner;
     if (ztFilesPath(path, "Resources/dialog.jpg"))
         banner.load(QString::fromUtf8(path));
-    ui->label_logoJPG->setPixmap(banner);
-    if (supportProgramId().startsWith("03301")) {
+    ui->label_logoJPG->setImage(banner);
+    if (supportProgramId().startsWith("03301"))
         resize(400, 450);
-        if (!banner.isNull())
-            ui->label_logoJPG->setPixmap(banner.scaledToWidth(400, Qt::SmoothTransformation));
-    }
 }
 
 long UKeyMainWindow::initDialog()
 {
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "initDialog");
-    const QRect desktop = QApplication::desktop()->geometry();
-    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2);
-    setFixedSize(width(), height());
-
     long ret = initLanguage();
     if (ret != 0)
         return ret;
+    // Sized once the texts are in.
+    fitToContent(this);
+    const QRect desktop = QApplication::desktop()->geometry();
+    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2);
 
     g_dwIniForceModifyPin = configUInt("ForcedModifyPIN");
     g_dwSoftKBStyle = configUInt("SoftKBStyle");
@@ -201,7 +200,7 @@ long UKeyMainWindow::initLanguage()
 
 void UKeyMainWindow::hide_MainWindow()
 {
-    platformapi_hideApp(this);
+    TrayPresence::putAway(this);
 }
 
 void UKeyMainWindow::show_MainWindow()

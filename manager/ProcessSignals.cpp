@@ -45,9 +45,14 @@ void install(int signum, void (*handler)(int))
 
 }  // namespace
 
-void traceWindowState(bool shown)
+void traceWindowState(const QWidget* window)
 {
-    printf(shown ? "+DEBUG: main.cpp window shown\n" : "+DEBUG: main.cpp window hidden\n");
+    if (window->isHidden())
+        printf("+DEBUG: main.cpp window hidden\n");
+    else if (window->isMinimized())
+        printf("+DEBUG: main.cpp window minimized\n");
+    else
+        printf("+DEBUG: main.cpp window shown\n");
     fflush(stdout);
 }
 
@@ -139,11 +144,11 @@ void ProcessSignalReceiver::readPipe()
                 continue;
             if (requests[i] == 's') {
                 g_pMainDlg->show_MainWindow();
-                traceWindowState(true);
+                traceWindowState(g_pMainDlg);
                 emit showRequested();
             } else if (requests[i] == 'h') {
                 g_pMainDlg->hide_MainWindow();
-                traceWindowState(false);
+                traceWindowState(g_pMainDlg);
                 emit hideRequested();
             }
         }

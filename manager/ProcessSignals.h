@@ -5,6 +5,7 @@
 #include <QObject>
 
 class QSocketNotifier;
+class QWidget;
 
 void receSignal(int signum);
 void updateCert(int signum);
@@ -13,9 +14,9 @@ void firefoxChangePin(int signum);
 // Makes the pipe and installs the handlers. Safe before the application
 // object exists; requests are dropped until a window is attached.
 bool installProcessSignalHandlers();
-// One line on standard output whenever the window is shown or hidden on
-// request, so launchers and tests can follow it.
-void traceWindowState(bool shown);
+// One line on standard output whenever the window is shown, hidden or
+// minimized on request, so launchers and tests can follow it.
+void traceWindowState(const QWidget* window);
 
 class ProcessSignalReceiver : public QObject
 {

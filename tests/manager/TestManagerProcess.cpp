@@ -129,7 +129,8 @@ bool registered(qint64 pid)
 }
 
 const QByteArray kShown = "+DEBUG: main.cpp window shown";
-const QByteArray kHidden = "+DEBUG: main.cpp window hidden";
+// Offscreen has no tray, so a window put away is minimized, never hidden.
+const QByteArray kHidden = "+DEBUG: main.cpp window minimized";
 
 }  // namespace
 
