@@ -138,8 +138,8 @@ long UKeyMainWindow::initDialog()
         return ret;
     // Sized once the texts are in.
     fitToContent(this);
-    const QRect desktop = QApplication::desktop()->geometry();
-    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2);
+    const QRect desktop = QApplication::desktop()->availableGeometry();
+    move(desktop.x() + qMax(0, (desktop.width() - width()) / 2), desktop.y() + qMax(0, (desktop.height() - height()) / 2));
 
     g_dwIniForceModifyPin = configUInt("ForcedModifyPIN");
     g_dwSoftKBStyle = configUInt("SoftKBStyle");

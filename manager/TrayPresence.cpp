@@ -27,7 +27,7 @@ TrayPresence::TrayPresence(QMainWindow* window, QSystemTrayIcon* tray, QObject* 
     m_window->installEventFilter(this);
     connect(&m_poll, &QTimer::timeout, this, &TrayPresence::check);
     m_poll.start(kPollMs);
-    apply(QSystemTrayIcon::isSystemTrayAvailable());
+    apply(QSystemTrayIcon::isSystemTrayAvailable(), false);
 }
 
 TrayPresence::~TrayPresence()
@@ -54,10 +54,10 @@ void TrayPresence::check()
 {
     const bool available = QSystemTrayIcon::isSystemTrayAvailable();
     if (available != m_shown)
-        apply(available);
+        apply(available, true);
 }
 
-void TrayPresence::apply(bool shown)
+void TrayPresence::apply(bool shown, bool windowPlaced)
 {
     m_shown = shown;
     // Showing the icon again makes Qt look for the tray that just came.
@@ -67,7 +67,7 @@ void TrayPresence::apply(bool shown)
     m_window->menuBar()->setVisible(!shown);
     fitToContent(m_window);
     // A window hidden into a tray that went away would be out of reach.
-    if (!shown && m_window->isHidden() && m_window->testAttribute(Qt::WA_WState_ExplicitShowHide))
+    if (!shown && windowPlaced && m_window->isHidden())
         m_window->showMinimized();
     emit trayChanged(shown);
 }

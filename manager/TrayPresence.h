@@ -35,7 +35,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void apply(bool shown);
+    // windowPlaced: the window was shown or put away before.
+    void apply(bool shown, bool windowPlaced);
 
     QMainWindow* m_window;
     QSystemTrayIcon* m_tray;

@@ -1,12 +1,14 @@
 #include "WindowFit.h"
 
 #include <QLayout>
+#include <QScreen>
 #include <QVariant>
 #include <QWidget>
 
 namespace {
 
 const char kDesignedSize[] = "zvitDesignedSize";
+const int kFrameAllowance = 48;
 
 // A window not yet shown lays itself out only when shown; sizing it needs
 // the children's widths now.
@@ -36,6 +38,9 @@ void fitToContent(QWidget* window)
     const int dpi = window->logicalDpiY();
     if (dpi > 96)
         designed = designed * (dpi / 96.0);
+    // Room for the title bar on small screens; the content's minimum wins.
+    if (const QScreen* screen = window->screen())
+        designed = designed.boundedTo(screen->availableGeometry().size() - QSize(0, kFrameAllowance));
     // Twice: a banner's height follows the width the first pass gives it.
     for (int pass = 0; pass < 2; ++pass) {
         window->setMinimumSize(0, 0);

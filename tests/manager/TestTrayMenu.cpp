@@ -76,9 +76,12 @@ TEST_F(TrayTest, WithoutATrayTheWindowMinimizesAndOffersTheTrayMenu)
     QMenu* menu = nullptr;
     std::unique_ptr<QSystemTrayIcon> tray(createTrayIcon(m_window.get(), &menu));
     std::unique_ptr<QMenu> owned(menu);
+    m_window->hide();
     {
         TrayPresence presence(m_window.get(), tray.get());
         ASSERT_FALSE(TrayPresence::trayShown());
+        // Placing the window is the caller's: a normal start must not come up minimized.
+        EXPECT_TRUE(m_window->isHidden());
         EXPECT_FALSE(tray->isVisible());
         EXPECT_TRUE(m_window->menuBar()->isVisibleTo(m_window.get()));
         EXPECT_EQ(m_window->menuBar()->actions(), menu->actions());
