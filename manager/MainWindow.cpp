@@ -19,6 +19,7 @@
 #include "Pkcs11SharedMemory.h"
 #include "StartupChecks.h"
 #include "TrayPresence.h"
+#include "WindowAccess.h"
 #include "WindowFit.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
@@ -66,6 +67,7 @@ UKeyMainWindow::UKeyMainWindow(QWidget* parent)
     m_pinOperations = new PinOperations(ui, nullptr);
     m_certManager = new CCertManager(ui, nullptr);
     connectSignals();
+    pressFocusedButtonsOnReturn(this);
 
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "MainWindow");
     g_hWndNew = this;
@@ -99,6 +101,11 @@ void UKeyMainWindow::connectSignals()
 {
     connect(ui->treeWidget, &QTreeWidget::itemClicked, this, &UKeyMainWindow::slot_treeWidgetItemClicked);
     connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this, &UKeyMainWindow::slot_treeItemDoubleClicked);
+    // The arrow keys do what a click does; a click itself is handled on release.
+    connect(ui->treeWidget, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+        if (current && !(QApplication::mouseButtons() & Qt::LeftButton))
+            slot_treeWidgetItemClicked(current, 0);
+    });
 
     connect(this, &UKeyMainWindow::signal_addDeviceToUI, this, &UKeyMainWindow::slot_addTreeTopLevelNode);
     connect(this, &UKeyMainWindow::signal_addCertNodeToUI, this, &UKeyMainWindow::slot_addTreeSecondaryNode);
@@ -136,6 +143,7 @@ long UKeyMainWindow::initDialog()
     long ret = initLanguage();
     if (ret != 0)
         return ret;
+    nameKeyTree(ui->treeWidget);
     // Sized once the texts are in.
     fitToContent(this);
     const QRect desktop = QApplication::desktop()->availableGeometry();

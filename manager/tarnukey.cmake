@@ -33,6 +33,7 @@ add_library(zvitmanager STATIC
     TranslatedFormat.cpp
     TrayMenu.cpp
     TrayPresence.cpp
+    WindowAccess.cpp
     WindowFit.cpp
 )
 set_target_properties(zvitmanager PROPERTIES AUTOMOC ON AUTOUIC ON)
