@@ -20,6 +20,10 @@
         <translation>加密憑證，有效期至 %1</translation>
     </message>
     <message>
+        <source>Notify_Open_Manager</source>
+        <translation>開啟金鑰管理工具</translation>
+    </message>
+    <message>
         <source>Product_Name</source>
         <translation>網銀金鑰管理工具</translation>
     </message>

@@ -20,6 +20,10 @@
         <translation>Exchange (encryption) certificate, valid until %1</translation>
     </message>
     <message>
+        <source>Notify_Open_Manager</source>
+        <translation>Open the key manager</translation>
+    </message>
+    <message>
         <source>Product_Name</source>
         <translation>Online Banking Key Manager</translation>
     </message>

@@ -20,6 +20,10 @@
         <translation>加密证书，有效期至 %1</translation>
     </message>
     <message>
+        <source>Notify_Open_Manager</source>
+        <translation>打开密钥管理工具</translation>
+    </message>
+    <message>
         <source>Product_Name</source>
         <translation>网银密钥管理工具</translation>
     </message>
