@@ -53,7 +53,11 @@ void* threadEnumDevice(void* position);
 void startEnumDeviceThread(const uint64_t* position);
 
 // Desktop notification and manager launch.
-void sendSystemNotification(const QString& textKey);
+// opensManager: offers a click that opens the manager, where the
+// notification server supports actions and a NotificationActions listens.
+void sendSystemNotification(const QString& textKey, bool opensManager = false);
+// bin/runukey.sh beside the installed manager.
+QString managerLaunchScript();
 
 struct LaunchRequest {
     uint64_t position;

@@ -229,7 +229,10 @@ void* threadEnumDevice(void* arg)
     // The announcement, its pause and the count stay outside the lock: every
     // event is shown and counted at once, even while another pass runs.
     if (position == g_nPostions_add || position == g_nPostions_del) {
-        sendSystemNotification(position == g_nPostions_add ? "Device_Insert" : "Device_Remove");
+        if (position == g_nPostions_add)
+            sendSystemNotification("Device_Insert", true);
+        else
+            sendSystemNotification("Device_Remove");
         sleepMs(kNotifySettleMs);
         countEvent(position);
     }

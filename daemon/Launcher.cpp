@@ -26,7 +26,9 @@ int runningManagers()
     return static_cast<int>(processesRunningProgram(program, geteuid()).size());
 }
 
-QString launchScriptPath()
+}  // namespace
+
+QString managerLaunchScript()
 {
     char program[ZT_PATH_LEN];
     if (!ztFilesPath(program, "bin/tarnukey"))
@@ -36,8 +38,6 @@ QString launchScriptPath()
     const QString folder = slash < 0 ? path : path.left(slash);
     return QString("%1/runukey.sh").arg(folder);
 }
-
-}  // namespace
 
 void* runManagerLauncher(void* arg)
 {
@@ -63,7 +63,7 @@ void* runManagerLauncher(void* arg)
                                   "ZUdeVovavadErud did not start after %d tries, giving up.", starts);
             break;
         }
-        const QString script = launchScriptPath();
+        const QString script = managerLaunchScript();
         ZTLog::DaemonWriteLog(ZT_LOG_STEP, "VUVUdoRizari", __LINE__, "try running ZUdeVovavadErud %s",
                               script.toUtf8().constData());
         const QStringList arguments = autoShow ? QStringList() : QStringList {"-sys"};

@@ -6,6 +6,7 @@
 
 #include "Language.h"
 #include "Daemon.h"
+#include "NotificationActions.h"
 #include "ZTLog.h"
 #include "global_def_var.h"
 
@@ -13,10 +14,24 @@ namespace {
 
 const char kAppName[] = "ZEZudo Zavazor";
 const int kExpireMs = 3000;
+// The menu entry's basename, so the desktop shows our name and icon.
+const char kDesktopEntry[] = "tarnukey";
+// A server that does not answer must not hold up the enumeration pass.
+const int kCapabilitiesTimeoutMs = 2000;
+
+bool serverOffersActions(QDBusConnection& bus)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall("org.freedesktop.Notifications",
+                                                       "/org/freedesktop/Notifications",
+                                                       "org.freedesktop.Notifications", "GetCapabilities");
+    QDBusMessage reply = bus.call(call, QDBus::Block, kCapabilitiesTimeoutMs);
+    return reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty() &&
+           reply.arguments().first().toStringList().contains(QStringLiteral("actions"));
+}
 
 }  // namespace
 
-void sendSystemNotification(const QString& textKey)
+void sendSystemNotification(const QString& textKey, bool opensManager)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
@@ -33,11 +48,19 @@ void sendSystemNotification(const QString& textKey)
                                                        "org.freedesktop.Notifications", "Notify");
     QVariantMap hints;
     hints.insert("image-path", QString::fromUtf8(iconPath));
+    QStringList actions;
+    const bool clickable = opensManager && NotificationActions::listening() && serverOffersActions(bus);
+    if (clickable) {
+        actions << QStringLiteral("default") << Language_LoadString("Notify_Open_Manager", g_szLanguageQmFileName);
+        hints.insert("desktop-entry", QString::fromLatin1(kDesktopEntry));
+    }
     call << QString::fromUtf8(kAppName) << static_cast<uint>(0) << QString()
          << Language_LoadString("MessageBox_Title_Notice", g_szLanguageQmFileName)
-         << Language_LoadString(textKey, g_szLanguageQmFileName) << QStringList() << hints
+         << Language_LoadString(textKey, g_szLanguageQmFileName) << actions << hints
          << static_cast<int>(kExpireMs);
     QDBusMessage reply = bus.call(call, QDBus::Block);
+    if (clickable && reply.type() == QDBusMessage::ReplyMessage && !reply.arguments().isEmpty())
+        NotificationActions::remember(reply.arguments().first().toUInt());
     if (reply.type() == QDBusMessage::ErrorMessage) {
         ZTLog::DaemonWriteLog(ZT_LOG_FAILURE, "VUVUdoRizari", __LINE__, "sendSystemNotification failed, DBus error: %s",
                               reply.errorMessage().toUtf8().constData());

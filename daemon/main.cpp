@@ -13,6 +13,7 @@
 #include "ProcessScan.h"
 #include "SystemConfig.h"
 #include "Daemon.h"
+#include "NotificationActions.h"
 #include "ZTLog.h"
 #include "common/CommandLine.h"
 #include "global_def_var.h"
@@ -48,6 +49,9 @@ int main(int argc, char* argv[])
                               signum);
         stopHotplugWatch();
     });
+
+    // Before the first pass can announce a key.
+    NotificationActions notificationActions;
 
     if (initSystemPath(g_szLanguageDirPath, g_szConfigFilePath) != 0) {
         ZTLog::DaemonWriteLog(ZT_LOG_TRACE, "main", __LINE__, "Can't Init SystemPath!");

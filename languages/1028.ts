@@ -4,6 +4,26 @@
 <context>
     <name>QObject</name>
     <message>
+        <source>A11y_KeyTree</source>
+        <translation>金鑰及其憑證</translation>
+    </message>
+    <message>
+        <source>A11y_KeyTree_Help</source>
+        <translation>選擇金鑰或憑證，按鈕對所選項操作</translation>
+    </message>
+    <message>
+        <source>Cert_Node_Signature</source>
+        <translation>簽章憑證，有效期至 %1</translation>
+    </message>
+    <message>
+        <source>Cert_Node_Exchange</source>
+        <translation>加密憑證，有效期至 %1</translation>
+    </message>
+    <message>
+        <source>Notify_Open_Manager</source>
+        <translation>開啟金鑰管理工具</translation>
+    </message>
+    <message>
         <source>Product_Name</source>
         <translation>網銀金鑰管理工具</translation>
     </message>

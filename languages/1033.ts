@@ -4,6 +4,26 @@
 <context>
     <name>QObject</name>
     <message>
+        <source>A11y_KeyTree</source>
+        <translation>Keys and their certificates</translation>
+    </message>
+    <message>
+        <source>A11y_KeyTree_Help</source>
+        <translation>Choose a key or a certificate; the buttons act on it</translation>
+    </message>
+    <message>
+        <source>Cert_Node_Signature</source>
+        <translation>Signature certificate, valid until %1</translation>
+    </message>
+    <message>
+        <source>Cert_Node_Exchange</source>
+        <translation>Exchange (encryption) certificate, valid until %1</translation>
+    </message>
+    <message>
+        <source>Notify_Open_Manager</source>
+        <translation>Open the key manager</translation>
+    </message>
+    <message>
         <source>Product_Name</source>
         <translation>Online Banking Key Manager</translation>
     </message>

@@ -4,6 +4,26 @@
 <context>
     <name>QObject</name>
     <message>
+        <source>A11y_KeyTree</source>
+        <translation>密钥及其证书</translation>
+    </message>
+    <message>
+        <source>A11y_KeyTree_Help</source>
+        <translation>选择密钥或证书，按钮对所选项操作</translation>
+    </message>
+    <message>
+        <source>Cert_Node_Signature</source>
+        <translation>签名证书，有效期至 %1</translation>
+    </message>
+    <message>
+        <source>Cert_Node_Exchange</source>
+        <translation>加密证书，有效期至 %1</translation>
+    </message>
+    <message>
+        <source>Notify_Open_Manager</source>
+        <translation>打开密钥管理工具</translation>
+    </message>
+    <message>
         <source>Product_Name</source>
         <translation>网银密钥管理工具</translation>
     </message>

@@ -5,7 +5,9 @@
 #include <QTreeWidgetItem>
 #include <cstring>
 
+#include "CertManager.h"
 #include "CertReader.h"
+#include "WindowAccess.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "MainWindow.h"
@@ -40,5 +42,9 @@ void UKeyMainWindow::addCertificatesToUI(char* deviceName, QTreeWidgetItem* devi
         node->setData(0, Qt::UserRole, index);
         if (certTypeOf(text + QString("+%1").arg(index)) == 2)
             node->setIcon(0, QIcon(":/Image/Res/SM2Cert.png"));
+        struct tm notBefore = {};
+        struct tm notAfter = {};
+        m_certManager->GetCertExpireDate(cert, static_cast<unsigned long>(length), &notBefore, &notAfter);
+        describeCertificateNode(node, index, notAfter);
     }
 }

@@ -22,6 +22,9 @@ CDialogCertificateViewer::CDialogCertificateViewer(QWidget* parent) : QDialog(pa
     ui->setupUi(this);
     ui->plainTextEdit->setReadOnly(true);
     connect(ui->tableWidget, SIGNAL(cellClicked(int, int)), this, SLOT(slot_itemClicked(int, int)));
+    // The arrow keys move the current row without a click.
+    connect(ui->tableWidget, &QTableWidget::currentCellChanged, this,
+            [this](int row, int column, int, int) { if (row >= 0) slot_itemClicked(row, column); });
     connect(ui->pushButton_close, SIGNAL(clicked(bool)), this, SLOT(slot_closedWindow(bool)));
     ui->tableWidget->setColumnCount(2);
     ui->tableWidget->verticalHeader()->setHidden(true);
@@ -48,7 +51,12 @@ long CDialogCertificateViewer::showCertificate(_common_cert_info* record)
     ui->tableWidget->setRowCount(rows.size());
     for (int i = 0; i < rows.size(); ++i) {
         ui->tableWidget->setItem(i, 0, new QTableWidgetItem(translated(rows[i].first)));
-        ui->tableWidget->setItem(i, 1, new QTableWidgetItem(translated(rows[i].second)));
+        // Decoded values may end in a line feed, which the table would draw
+        // as an elided second line ("V3…").
+        const QString value = translated(rows[i].second).trimmed();
+        QTableWidgetItem* valueItem = new QTableWidgetItem(value);
+        valueItem->setToolTip(value);
+        ui->tableWidget->setItem(i, 1, valueItem);
     }
     return 0;
 }

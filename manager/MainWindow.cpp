@@ -18,6 +18,9 @@
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
 #include "StartupChecks.h"
+#include "TrayPresence.h"
+#include "WindowAccess.h"
+#include "WindowFit.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
@@ -65,6 +68,7 @@ UKeyMainWindow::UKeyMainWindow(QWidget* parent)
     m_pinOperations = new PinOperations(&m_devices->selection(), nullptr);
     m_certManager = new CCertManager(&m_devices->selection(), nullptr);
     connectSignals();
+    pressFocusedButtonsOnReturn(this);
 
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "MainWindow");
     g_hWndNew = this;
@@ -95,6 +99,11 @@ void UKeyMainWindow::connectSignals()
 {
     connect(ui->treeWidget, &QTreeWidget::itemClicked, this, &UKeyMainWindow::slot_treeWidgetItemClicked);
     connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this, &UKeyMainWindow::slot_treeItemDoubleClicked);
+    // The arrow keys do what a click does; a click itself is handled on release.
+    connect(ui->treeWidget, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current, QTreeWidgetItem*) {
+        if (current && !(QApplication::mouseButtons() & Qt::LeftButton))
+            slot_treeWidgetItemClicked(current, 0);
+    });
 
     connect(ui->treeWidget, &QTreeWidget::itemSelectionChanged, this, &UKeyMainWindow::updateSelection);
     followDeviceModel();
@@ -148,24 +157,22 @@ void UKeyMainWindow::loadBanner()
     QPixmap banner;
     if (ztFilesPath(path, "Resources/dialog.jpg"))
         banner.load(QString::fromUtf8(path));
-    ui->label_logoJPG->setPixmap(banner);
-    if (supportProgramId().startsWith("03301")) {
+    ui->label_logoJPG->setImage(banner);
+    if (supportProgramId().startsWith("03301"))
         resize(400, 450);
-        if (!banner.isNull())
-            ui->label_logoJPG->setPixmap(banner.scaledToWidth(400, Qt::SmoothTransformation));
-    }
 }
 
 long UKeyMainWindow::initDialog()
 {
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "initDialog");
-    const QRect desktop = QApplication::desktop()->geometry();
-    move((desktop.width() - width()) / 2, (desktop.height() - height()) / 2);
-    setFixedSize(width(), height());
-
     long ret = initLanguage();
     if (ret != 0)
         return ret;
+    nameKeyTree(ui->treeWidget);
+    // Sized once the texts are in.
+    fitToContent(this);
+    const QRect desktop = QApplication::desktop()->availableGeometry();
+    move(desktop.x() + qMax(0, (desktop.width() - width()) / 2), desktop.y() + qMax(0, (desktop.height() - height()) / 2));
 
     m_devices->setForceModifyPin(configUInt("ForcedModifyPIN") == 1);
 
@@ -225,7 +232,7 @@ long UKeyMainWindow::initLanguage()
 
 void UKeyMainWindow::hide_MainWindow()
 {
-    platformapi_hideApp(this);
+    TrayPresence::putAway(this);
 }
 
 void UKeyMainWindow::show_MainWindow()

@@ -1,5 +1,6 @@
 #include "ProcessSignals.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 #include <cerrno>
 #include <csignal>
@@ -44,9 +45,14 @@ void install(int signum, void (*handler)(int))
 
 }  // namespace
 
-void traceWindowState(bool shown)
+void traceWindowState(const QWidget* window)
 {
-    printf(shown ? "+DEBUG: main.cpp window shown\n" : "+DEBUG: main.cpp window hidden\n");
+    if (window->isHidden())
+        printf("+DEBUG: main.cpp window hidden\n");
+    else if (window->isMinimized())
+        printf("+DEBUG: main.cpp window minimized\n");
+    else
+        printf("+DEBUG: main.cpp window shown\n");
     fflush(stdout);
 }
 
@@ -59,6 +65,18 @@ void receSignal(int signum)
     } else if (signum == SIGUSR2) {
         writeText("+DEBUG: main.cpp receSignal() signum == SIGUSR2\n");
         request('s');
+    }
+    errno = saved;
+}
+
+// Logout and a closed terminal end the manager through the event loop, so
+// the registry entry is freed and the bridge's connections close.
+static void endSignal(int)
+{
+    const int saved = errno;
+    if (g_signalPipe[1] >= 0) {
+        ssize_t ignored = write(g_signalPipe[1], "q", 1);
+        (void)ignored;
     }
     errno = saved;
 }
@@ -83,6 +101,8 @@ bool installProcessSignalHandlers()
     install(SIGUSR2, receSignal);
     install(SIGXFSZ, updateCert);
     install(SIGWINCH, firefoxChangePin);
+    install(SIGTERM, endSignal);
+    install(SIGHUP, endSignal);
     return true;
 }
 
@@ -115,15 +135,20 @@ void ProcessSignalReceiver::readPipe()
     ssize_t n;
     while ((n = read(g_signalPipe[0], requests, sizeof(requests))) > 0) {
         for (ssize_t i = 0; i < n; ++i) {
+            if (requests[i] == 'q') {
+                writeText("+DEBUG: main.cpp ending on a signal\n");
+                QCoreApplication::quit();
+                continue;
+            }
             if (!g_windowAttached || !g_pMainDlg)
                 continue;
             if (requests[i] == 's') {
                 g_pMainDlg->show_MainWindow();
-                traceWindowState(true);
+                traceWindowState(g_pMainDlg);
                 emit showRequested();
             } else if (requests[i] == 'h') {
                 g_pMainDlg->hide_MainWindow();
-                traceWindowState(false);
+                traceWindowState(g_pMainDlg);
                 emit hideRequested();
             }
         }

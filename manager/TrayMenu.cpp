@@ -42,7 +42,8 @@ QSystemTrayIcon* createTrayIcon(UKeyMainWindow* window, QMenu** menuOut)
     QAction* quitAction = new QAction(tr("Quit_Action"), menu);
     QObject::connect(aboutAction, &QAction::triggered, window, &UKeyMainWindow::slot_showAboutDialog,
                      Qt::DirectConnection);
-    QObject::connect(mainWindowAction, &QAction::triggered, window, &QWidget::show, Qt::DirectConnection);
+    QObject::connect(mainWindowAction, &QAction::triggered, window, &UKeyMainWindow::show_MainWindow,
+                     Qt::DirectConnection);
     QObject::connect(quitAction, &QAction::triggered, [] { QCoreApplication::exit(0); });
 
     menu->addAction(aboutAction);
@@ -50,9 +51,9 @@ QSystemTrayIcon* createTrayIcon(UKeyMainWindow* window, QMenu** menuOut)
         menu->addAction(quitAction);
     tray->setContextMenu(menu);
 
+    // Brings back a minimized window too, not only a hidden one.
     QObject::connect(tray, &QSystemTrayIcon::activated, window, [window](QSystemTrayIcon::ActivationReason) {
-        window->show();
-        window->activateWindow();
+        window->show_MainWindow();
     }, Qt::DirectConnection);
     if (menuOut)
         *menuOut = menu;

@@ -16,6 +16,7 @@
 #include "StartupChecks.h"
 #include "SystemConfig.h"
 #include "TrayMenu.h"
+#include "TrayPresence.h"
 #include "ZTLog.h"
 #include "ZTUtil_fundef.h"
 #include "ZTWebSocketServer.h"
@@ -87,25 +88,28 @@ int main(int argc, char** argv)
             return reportStartupFailure(window->startupFailureKey(), window->startupFailureDetail());
         return 1;
     }
+    std::unique_ptr<QTranslator> translator(new QTranslator);
+    translator->load(QString::fromUtf8(g_szLanguageQmFileName), QString(), QString(), QString());
+    QApplication::installTranslator(translator.get());
+    // The tray item's id and title, and the name desktops put beside titles.
+    QGuiApplication::setApplicationDisplayName(QCoreApplication::translate("QObject", "Product_Name"));
+
+    QMenu* trayMenu = nullptr;
+    std::unique_ptr<QSystemTrayIcon> tray(createTrayIcon(window.get(), &trayMenu));
+    std::unique_ptr<TrayPresence> presence(new TrayPresence(window.get(), tray.get()));
+
     if (show) {
         window->show();
         ZTLog::WriteLog(ZT_LOG_PROCESS, LOG_SOURCE, __LINE__, "w.show();");
     } else {
-        window->hide();
+        // Without a tray, minimized: nothing may vanish from the screen.
+        TrayPresence::putAway(window.get());
         ZTLog::WriteLog(ZT_LOG_PROCESS, LOG_SOURCE, __LINE__, "w.hide();");
     }
     g_pMainDlg = window.get();
     signalReceiver.attachWindow();
     // Announced once show and hide requests are taken.
-    traceWindowState(show);
-
-    std::unique_ptr<QTranslator> translator(new QTranslator);
-    translator->load(QString::fromUtf8(g_szLanguageQmFileName), QString(), QString(), QString());
-    QApplication::installTranslator(translator.get());
-
-    QMenu* trayMenu = nullptr;
-    std::unique_ptr<QSystemTrayIcon> tray(createTrayIcon(window.get(), &trayMenu));
-    tray->setVisible(true);
+    traceWindowState(window.get());
 
     std::unique_ptr<ZTWebSocketServer> server(new ZTWebSocketServer(51913, nullptr));
     BridgeQuestions bridgeQuestions;
@@ -117,6 +121,7 @@ int main(int argc, char** argv)
     g_pMainDlg = nullptr;
     server->setPrompts(nullptr);
     server.reset();
+    presence.reset();
     tray.reset();
     QApplication::removeTranslator(translator.get());
     translator.reset();

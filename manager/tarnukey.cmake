@@ -4,6 +4,7 @@ include(${CMAKE_CURRENT_LIST_DIR}/Res/images.cmake)
 
 # Everything but main(), so tests build real windows in process.
 add_library(zvitmanager STATIC
+    BannerImage.cpp
     BridgeQuestions.cpp
     CertMemoryStore.cpp
     CertReader.cpp
@@ -32,6 +33,9 @@ add_library(zvitmanager STATIC
     StartupChecks.cpp
     TranslatedFormat.cpp
     TrayMenu.cpp
+    TrayPresence.cpp
+    WindowAccess.cpp
+    WindowFit.cpp
 )
 set_target_properties(zvitmanager PROPERTIES AUTOMOC ON AUTOUIC ON)
 target_include_directories(zvitmanager PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

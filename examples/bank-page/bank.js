@@ -13,7 +13,7 @@ bridge.onBrowserAsking = () =>
     + 'choose Allow to use your key.');
 
 const unreachable = {
-  absent: 'No key manager answers on this computer. Start the key manager (USB Key Manager), '
+  absent: 'No key manager answers on this computer. Start the key manager (Online Banking Key Manager), '
     + 'plug in your key and connect again.',
   blocked: 'Your browser blocked this page from reaching programs on this computer, so it cannot '
     + 'reach the key manager. Allow it in this site\'s settings (the icon left of the address: '

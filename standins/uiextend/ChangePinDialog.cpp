@@ -23,7 +23,7 @@ ChangePinDialog::ChangePinDialog(const Texts& texts, const QString& serial, int 
     layout->addWidget(makeLabel(this, "label_Device", texts.ui("Device_Serial").arg(serial)));
     auto* form = new QFormLayout;
     m_old = makePinEdit(this, "lineEdit_OldPin");
-    form->addRow(makeLabel(this, "label_OldPin", texts.ui("OldPin_Label")), m_old);
+    addLabelledRow(form, makeLabel(this, "label_OldPin", texts.ui("OldPin_Label")), m_old);
     m_fields = new NewPinFields(texts, this, form);
     layout->addLayout(form);
     m_attempts = makeLabel(this, "label_Attempts", texts.ui("Pin_Attempts_Left").arg(attemptsLeft));

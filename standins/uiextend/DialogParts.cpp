@@ -2,6 +2,7 @@
 
 #include <QBoxLayout>
 #include <QDialog>
+#include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -49,15 +50,26 @@ QLineEdit* makePinEdit(QWidget* parent, const char* objectName)
     edit->setObjectName(objectName);
     edit->setEchoMode(QLineEdit::Password);
     edit->setMaxLength(static_cast<int>(maxPinLength()));
-    edit->setAccessibleName(objectName);
     return edit;
+}
+
+void addLabelledRow(QFormLayout* form, QLabel* label, QWidget* field)
+{
+    form->addRow(label, field);
+    // Screen readers say the label's words ("Old PIN"), not the object name.
+    QString name = label->text().trimmed();
+    while (name.endsWith(QLatin1Char(':')) || name.endsWith(QChar(0xFF1A)))
+        name.chop(1);
+    field->setAccessibleName(name.trimmed());
 }
 
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& text)
 {
     QPushButton* button = new QPushButton(text, parent);
     button->setObjectName(objectName);
-    button->setAutoDefault(false);
+    // Return presses the focused button; without this it pressed the
+    // dialog's default (OK) even with Cancel focused.
+    button->setAutoDefault(true);
     return button;
 }
 

@@ -5,6 +5,7 @@
 
 class QBoxLayout;
 class QDialog;
+class QFormLayout;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -18,6 +19,8 @@ class Texts;
 void prepareDialog(QDialog* dialog, const char* objectName, const QString& title);
 QLabel* makeLabel(QWidget* parent, const char* objectName, const QString& text = QString());
 QLineEdit* makePinEdit(QWidget* parent, const char* objectName);
+// A form row whose field is named for assistive tools by its label.
+void addLabelledRow(QFormLayout* form, QLabel* label, QWidget* field);
 QPushButton* makeButton(QWidget* parent, const char* objectName, const QString& text);
 // OK (the default button) and Cancel at the end of layout; Cancel rejects the
 // dialog. Returns OK for the caller to connect.

@@ -18,8 +18,8 @@ NewPinFields::NewPinFields(const Texts& texts, QWidget* dialog, QFormLayout* for
     m_new = makePinEdit(dialog, "lineEdit_NewPin");
     m_confirm = makePinEdit(dialog, "lineEdit_ConfirmPin");
     m_strength = makeLabel(dialog, "label_Strength");
-    form->addRow(makeLabel(dialog, "label_NewPin", texts.ui("NewPin_Label")), m_new);
-    form->addRow(makeLabel(dialog, "label_ConfirmPin", texts.ui("ConfirmPin_Label")), m_confirm);
+    addLabelledRow(form, makeLabel(dialog, "label_NewPin", texts.ui("NewPin_Label")), m_new);
+    addLabelledRow(form, makeLabel(dialog, "label_ConfirmPin", texts.ui("ConfirmPin_Label")), m_confirm);
     form->addRow(makeLabel(dialog, "label_StrengthTitle", texts.ui("Pin_Strength_Label")), m_strength);
     connect(m_new, &QLineEdit::textChanged, this, &NewPinFields::updateStrength);
     updateStrength();

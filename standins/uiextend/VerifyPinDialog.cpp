@@ -22,7 +22,7 @@ VerifyPinDialog::VerifyPinDialog(const Texts& texts, const QString& serial, int 
     layout->addWidget(makeLabel(this, "label_Device", texts.ui("Device_Serial").arg(serial)));
     auto* form = new QFormLayout;
     m_pin = makePinEdit(this, "lineEdit_Pin");
-    form->addRow(makeLabel(this, "label_Pin", texts.ui("Pin_Label")), m_pin);
+    addLabelledRow(form, makeLabel(this, "label_Pin", texts.ui("Pin_Label")), m_pin);
     layout->addLayout(form);
     m_attempts = makeLabel(this, "label_Attempts", texts.ui("Pin_Attempts_Left").arg(attemptsLeft));
     layout->addWidget(m_attempts);

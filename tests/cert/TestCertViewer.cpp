@@ -137,13 +137,23 @@ TEST(CertViewer, ClickingEitherColumnShowsTheRowsValue)
     ASSERT_EQ(table->rowCount(), static_cast<int>(rows.size()));
     for (int i = 0; i < table->rowCount(); ++i) {
         EXPECT_EQ(table->item(i, 0)->text(), QString::fromLatin1(rows[i].name));
-        EXPECT_EQ(table->item(i, 1)->text(), QString::fromStdString(rows[i].value));
+        const QString value = QString::fromStdString(rows[i].value).trimmed();
+        EXPECT_EQ(table->item(i, 1)->text(), value);
+        EXPECT_EQ(table->item(i, 1)->toolTip(), value);
     }
+    // Shown whole, not as "V3…" for its line feed.
+    EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("V3"));
 
     clickCell(table, 3, 0);  // the name column
-    EXPECT_EQ(text->toPlainText(), QString::fromStdString(rows[3].value));
+    EXPECT_EQ(text->toPlainText(), QString::fromStdString(rows[3].value).trimmed());
     clickCell(table, 6, 1);
     EXPECT_EQ(text->toPlainText(), QString::fromStdString(rows[6].value));
+    // The arrow keys move the detail with the current row.
+    table->setFocus();
+    QTest::keyClick(table, Qt::Key_Up);
+    EXPECT_EQ(text->toPlainText(), QString::fromStdString(rows[5].value).trimmed());
+    QTest::keyClick(table, Qt::Key_Up);
+    EXPECT_EQ(text->toPlainText(), QString::fromStdString(rows[4].value).trimmed());
     table->scrollToItem(table->item(7, 0));
     clickCell(table, 7, 0);  // the whole 4096-bit key
     EXPECT_EQ(text->toPlainText().size(), 1040);
@@ -271,7 +281,7 @@ TEST(ViewSelectedCert, FailedOrOversizedStoreReadsShowSafeRows)
     closeAndCount(&rows, &version);
     window.manager.clickedViewCert();
     EXPECT_EQ(rows, 7);
-    EXPECT_EQ(version, QStringLiteral("V0\n"));
+    EXPECT_EQ(version, QStringLiteral("V0"));
 
     // A store that claims more than the buffer: the certificate still shows, nothing overflows.
     std::string der = fixtureDer("rsa2048");
@@ -283,5 +293,5 @@ TEST(ViewSelectedCert, FailedOrOversizedStoreReadsShowSafeRows)
     closeAndCount(&rows, &version);
     window.manager.clickedViewCert();
     EXPECT_EQ(rows, 8);
-    EXPECT_EQ(version, QStringLiteral("V3\n"));
+    EXPECT_EQ(version, QStringLiteral("V3"));
 }

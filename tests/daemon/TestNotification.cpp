@@ -2,6 +2,8 @@
 // session bus.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QString>
 #include <cstdlib>
 #include <sys/stat.h>
@@ -11,6 +13,8 @@
 #include "PrivateSessionBus.h"
 #include "TestRoot.h"
 #include "Daemon.h"
+#include "LaunchRecorder.h"
+#include "NotificationActions.h"
 #include "global_def_var.h"
 
 namespace {
@@ -112,4 +116,40 @@ TEST_F(Notification, ServiceErrorIsLoggedAndReturns)
     unlink(logFile().c_str());
     sendSystemNotification("Device_Remove");
     EXPECT_NE(std::string::npos, readFile(logFile()).find("sendSystemNotification failed, DBus error: "));
+}
+
+TEST_F(Notification, AClickOnTheInsertionNoticeOpensTheManagerWhereTheServerHasActions)
+{
+    LaunchRecorder recorder(s_root->root(), s_root->tempDir() + "/launch");
+    NotificationActions listener;
+    ASSERT_TRUE(NotificationActions::listening());
+    ASSERT_TRUE(s_bus->startNotificationServer(false, true));
+    sendSystemNotification("Device_Remove");
+    sendSystemNotification("Device_Insert", true);
+    auto list = s_bus->waitNotifications(2, 5000);
+    ASSERT_EQ(2u, list.size());
+    EXPECT_EQ(0u, list[0].actionCount);
+    EXPECT_EQ(2u, list[1].actionCount);
+    EXPECT_NE(std::string::npos, list[1].line.find("\"actions\": [\"default\", \"Schlüsselverwaltung öffnen\"]"));
+    EXPECT_NE(std::string::npos, list[1].line.find("\"desktop-entry\": \"tarnukey\""));
+
+    // The recorder clicks it; the window opens through the launch script, not hidden.
+    QElapsedTimer timer;
+    timer.start();
+    while (recorder.calls().empty() && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    auto calls = recorder.calls();
+    ASSERT_EQ(1u, calls.size());
+    EXPECT_TRUE(calls[0].args.empty());
+    s_bus->stopNotificationServer();
+
+    // A server without actions gets the notice as before.
+    ASSERT_TRUE(s_bus->startNotificationServer());
+    unlink((s_root->tempDir() + "/bus/notify.jsonl").c_str());
+    sendSystemNotification("Device_Insert", true);
+    list = s_bus->waitNotifications(1, 5000);
+    ASSERT_EQ(1u, list.size());
+    EXPECT_EQ(0u, list[0].actionCount);
+    EXPECT_EQ(1u, list[0].hintCount);
+    s_bus->stopNotificationServer();
 }

@@ -1,7 +1,9 @@
 #!/usr/bin/python3
 # Notification service for tests: records every Notify call with the D-Bus
 # signature of its arguments as one JSON line, and answers with a new id.
-# Usage: notify_recorder.py OUTPUT_FILE READY_FILE [--fail]
+# With --actions it offers actions and, as a user would, clicks the default
+# action of each notification that has one.
+# Usage: notify_recorder.py OUTPUT_FILE READY_FILE [--fail] [--actions]
 import json
 import sys
 
@@ -25,10 +27,11 @@ def plain(value):
 
 
 class Recorder(dbus.service.Object):
-    def __init__(self, bus, output, fail):
+    def __init__(self, bus, output, fail, actions):
         super().__init__(bus, PATH)
         self.output = output
         self.fail = fail
+        self.actions = actions
         self.next_id = 1
 
     @dbus.service.method(BUS_NAME, in_signature="susssasa{sv}i", out_signature="u",
@@ -52,20 +55,28 @@ class Recorder(dbus.service.Object):
         if self.fail:
             raise dbus.exceptions.DBusException("recorder refuses", name="org.zvit.Test.Refused")
         self.next_id += 1
+        if self.actions and "default" in [str(a) for a in actions[::2]]:
+            clicked = self.next_id - 1
+            GLib.timeout_add(100, lambda: self.ActionInvoked(dbus.UInt32(clicked), "default") and False)
         return dbus.UInt32(self.next_id - 1)
+
+    @dbus.service.signal(BUS_NAME, signature="us")
+    def ActionInvoked(self, notification_id, action_key):
+        pass
 
     @dbus.service.method(BUS_NAME, in_signature="", out_signature="as")
     def GetCapabilities(self):
-        return ["body"]
+        return ["body", "actions"] if self.actions else ["body"]
 
 
 def main():
     output, ready = sys.argv[1], sys.argv[2]
     fail = "--fail" in sys.argv[3:]
+    actions = "--actions" in sys.argv[3:]
     DBusGMainLoop(set_as_default=True)
     bus = dbus.SessionBus()
     name = dbus.service.BusName(BUS_NAME, bus)
-    Recorder(bus, output, fail)
+    Recorder(bus, output, fail, actions)
     with open(ready, "w") as f:
         f.write("ready\n")
     GLib.MainLoop().run()

@@ -129,6 +129,11 @@ class InstallTree(unittest.TestCase):
         self.assertEqual(self.s.program("tarndaemon"), auto.get("Exec"))
         # A removed package leaves no autostart that runs nothing.
         self.assertEqual(self.s.program("tarndaemon"), auto.get("TryExec"))
+        # The menu finds the program by the name its window and tray show.
+        for key, ts in (("Name", "1033.ts"), ("Name[zh_CN]", "2052.ts"), ("Name[zh_TW]", "1028.ts")):
+            with open(os.path.join(ARGS.source, "languages", ts), encoding="utf-8") as f:
+                shown = re.search(r"<source>Product_Name</source>\s*<translation>([^<]+)<", f.read()).group(1)
+            self.assertEqual(shown, menu.get(key), key)
         for entry in (menu, auto):
             self.assertTrue(os.path.exists(self.at(entry["Exec"].split()[0])), entry["Exec"])
             self.assertEqual("false", entry.get("Terminal"))

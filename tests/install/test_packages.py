@@ -258,6 +258,8 @@ class Packages(unittest.TestCase):
         for needed in ("openssl", "procps", "xdg-utils", "libc6", "libqt5widgets5", "libqt5websockets5",
                        "libqt5dbus5", "libusb-1.0-0"):
             self.assertIn(needed, product)
+        # The texts are Chinese by default; without such a font they are boxes.
+        self.assertTrue({"fonts-noto-cjk", "fonts-wqy-microhei"} & set(product), product)
         for needed in ("umockdev", "libc6"):
             self.assertIn(needed, token)
         # A site with the maker's own libraries installs the product alone.

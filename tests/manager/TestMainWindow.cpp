@@ -8,6 +8,8 @@
 #include <functional>
 #include <QIcon>
 #include <QImage>
+#include <QSignalSpy>
+#include <QTest>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTreeWidget>
@@ -138,6 +140,28 @@ TEST_F(ManagerTest, TreeShowsEachKeyWithItsCertificatesInStoreOrder)
     EXPECT_EQ(statusText().toStdString(), "Certificate valid from 2025-1-1 to 2035-1-1");
     EXPECT_TRUE(m_window->form()->pushButton_ViewCert->isEnabled());
     EXPECT_TRUE(hasIcon(bob, ":/Image/Res/OnLine.png"));
+
+    // Both certificates of a container carry the holder's name; the
+    // description tells them apart.
+    EXPECT_EQ(alice->child(0)->toolTip(0).toStdString(), "Exchange (encryption) certificate, valid until 2035-01-01");
+    EXPECT_EQ(alice->child(1)->data(0, Qt::AccessibleDescriptionRole).toString().toStdString(),
+              "Signature certificate, valid until 2035-01-01");
+    EXPECT_EQ(tree()->accessibleName().toStdString(), "Keys and their certificates");
+
+    // The keyboard does what the mouse does.
+    tree()->setCurrentItem(bob);
+    EXPECT_FALSE(m_window->form()->pushButton_ViewCert->isEnabled());
+    tree()->setCurrentItem(alice);
+    tree()->setFocus();
+    QTest::keyClick(tree(), Qt::Key_Down);
+    EXPECT_EQ(tree()->currentItem(), alice->child(0));
+    EXPECT_TRUE(m_window->form()->pushButton_ViewCert->isEnabled());
+    // Refresh without its message box: only the press is of interest.
+    QObject::disconnect(m_window->form()->pushButton_Refresh, &QPushButton::clicked, nullptr, nullptr);
+    QSignalSpy refreshed(m_window->form()->pushButton_Refresh, &QPushButton::clicked);
+    for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter})
+        QTest::keyClick(m_window->form()->pushButton_Refresh, key);
+    EXPECT_EQ(refreshed.count(), 2);
 }
 
 TEST_F(ManagerTest, KeysPublishedAndRemovedWhileRunningAppearAndVanish)

@@ -118,8 +118,19 @@ protected:
     std::string m_config, m_savedConfig, m_csp;
 };
 
+bool registered(qint64 pid)
+{
+    const ZTSlotRegistry* reg = static_cast<const ZTSlotRegistry*>(g_pSharedMemory);
+    for (const ZTProcEntry& entry : reg->procs) {
+        if (__atomic_load_n(&entry.inUse, __ATOMIC_ACQUIRE) && entry.pid == pid)
+            return true;
+    }
+    return false;
+}
+
 const QByteArray kShown = "+DEBUG: main.cpp window shown";
-const QByteArray kHidden = "+DEBUG: main.cpp window hidden";
+// Offscreen has no tray, so a window put away is minimized, never hidden.
+const QByteArray kHidden = "+DEBUG: main.cpp window minimized";
 
 }  // namespace
 
@@ -142,6 +153,21 @@ TEST_F(ManagerProcessTest, SysStartsHiddenAndTheSignalsShowAndHideTheWindow)
     kill(static_cast<pid_t>(manager->pid()), SIGWINCH);
     QThread::msleep(300);
     EXPECT_TRUE(manager->running());
+}
+
+TEST_F(ManagerProcessTest, LogoutAndHangupEndTheManagerAndFreeItsRegistryEntry)
+{
+    for (int signum : {SIGTERM, SIGHUP}) {
+        auto manager = start({"-sys"});
+        ASSERT_TRUE(manager->waitFor(kHidden)) << manager->output().constData();
+        ASSERT_TRUE(registered(manager->pid()));
+        const qint64 pid = manager->pid();
+        kill(static_cast<pid_t>(pid), signum);
+        int code = -2;
+        ASSERT_TRUE(manager->finished(20000, &code)) << signum;
+        EXPECT_EQ(code, 0) << signum << manager->output().constData();
+        EXPECT_FALSE(registered(pid)) << signum;
+    }
 }
 
 TEST_F(ManagerProcessTest, ASecondStartByAnySpellingShowsTheRunningManagerAndExits)

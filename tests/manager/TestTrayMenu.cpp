@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QMenuBar>
 #include <QSystemTrayIcon>
 #include <memory>
 
@@ -12,6 +13,7 @@
 #include "ManagerFixture.h"
 #include "ProcessSignals.h"
 #include "TrayMenu.h"
+#include "TrayPresence.h"
 #include "MainWindow.h"
 
 namespace {
@@ -61,14 +63,50 @@ TEST_F(TrayTest, AnyActivationShowsTheHiddenWindow)
         m_window->hide();
         emit tray->activated(reason);
         EXPECT_TRUE(m_window->isVisible()) << reason;
+        m_window->showMinimized();
+        emit tray->activated(reason);
+        EXPECT_FALSE(m_window->isMinimized()) << reason;
     }
+}
+
+TEST_F(TrayTest, WithoutATrayTheWindowMinimizesAndOffersTheTrayMenu)
+{
+    setConfig("ZTTokenInfo", "SupportProgramID", "");
+    ASSERT_TRUE(startWindow());
+    QMenu* menu = nullptr;
+    std::unique_ptr<QSystemTrayIcon> tray(createTrayIcon(m_window.get(), &menu));
+    std::unique_ptr<QMenu> owned(menu);
+    m_window->hide();
+    {
+        TrayPresence presence(m_window.get(), tray.get());
+        ASSERT_FALSE(TrayPresence::trayShown());
+        // Placing the window is the caller's: a normal start must not come up minimized.
+        EXPECT_TRUE(m_window->isHidden());
+        EXPECT_FALSE(tray->isVisible());
+        EXPECT_TRUE(m_window->menuBar()->isVisibleTo(m_window.get()));
+        EXPECT_EQ(m_window->menuBar()->actions(), menu->actions());
+
+        m_window->show();
+        EXPECT_FALSE(m_window->close());
+        EXPECT_TRUE(m_window->isVisible());
+        EXPECT_TRUE(m_window->isMinimized());
+        // The bar fits in: the window grew rather than cut its content.
+        EXPECT_GE(m_window->height(), m_window->minimumSizeHint().height());
+    }
+    // Once gone, closing hides as before.
+    m_window->showNormal();
+    EXPECT_TRUE(m_window->close());
+    EXPECT_FALSE(m_window->isVisible());
 }
 
 TEST_F(ManagerTest, TheSmallProgramVariantGetsTheSmallWindow)
 {
     setConfig("ZTTokenInfo", "SupportProgramID", "033015");
     ASSERT_TRUE(startWindow());
-    EXPECT_EQ(m_window->size(), QSize(400, 450));
+    // Its designed size, grown where its texts need more.
+    const QSize size = m_window->size();
+    EXPECT_EQ(size, size.expandedTo(QSize(400, 450)).expandedTo(m_window->minimumSizeHint()));
+    EXPECT_EQ(m_window->findChild<QWidget*>("label_logoJPG")->width(), m_window->centralWidget()->width() - 2);
     stopWindow();
     setConfig("ZTTokenInfo", "SupportProgramID", "0330");
     ASSERT_TRUE(startWindow());
@@ -100,13 +138,14 @@ TEST_F(ManagerTest, ShowAndHideSignalsReachTheWindowOnlyOnceItIsAttached)
 
     raise(SIGUSR2);
     EXPECT_TRUE(waitUntil([&] { return m_window->isVisible(); }, 5000));
+    // Offscreen has no tray: put away is minimized.
     raise(SIGUSR1);
-    EXPECT_TRUE(waitUntil([&] { return !m_window->isVisible(); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return m_window->isMinimized(); }, 5000));
     // Ignored signals leave the window as it is.
     raise(SIGXFSZ);
     raise(SIGWINCH);
     waitUntil([] { return false; }, 200);
-    EXPECT_FALSE(m_window->isVisible());
+    EXPECT_TRUE(m_window->isMinimized());
 
     receiver.detachWindow();
     g_pMainDlg = nullptr;

@@ -2,6 +2,7 @@
 // counts every attempt.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -72,6 +73,46 @@ TEST(PinDialogs, EnterSubmitsOnceLikeTheOkButton)
         QTest::keyClick(child<QLineEdit>(d, "lineEdit_Pin"), Qt::Key_Enter);
     });
     EXPECT_EQ(fn_ZTUIEx_VerifyPin(env.handle(), 1), 0u);
+}
+
+TEST(PinDialogs, KeyboardAloneChangesThePinAndReturnOnCancelCancels)
+{
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    std::string before = env.recordBytes();
+    auto typeAndTab = [](QWidget* d, const char* text) {
+        QTest::keyClicks(QApplication::focusWidget(), text);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        return d;
+    };
+    {
+        DialogDriver driver("ZTUIExChangePinDialog", [&](QWidget* d) {
+            // Each field is read by its label's words, in the dialog's language.
+            for (const char* name : {"OldPin", "NewPin", "ConfirmPin"}) {
+                auto* edit = child<QLineEdit>(d, (std::string("lineEdit_") + name).c_str());
+                QString label = QString::fromStdString(labelText(d, (std::string("label_") + name).c_str()));
+                EXPECT_FALSE(edit->accessibleName().isEmpty()) << name;
+                EXPECT_TRUE(label.startsWith(edit->accessibleName())) << name;
+                EXPECT_FALSE(edit->accessibleName().endsWith(':')) << name;
+            }
+            typeAndTab(d, "Pin12345");
+            QPushButton* cancel = child<QPushButton>(d, "pushButton_Cancel");
+            cancel->setFocus();
+            QTest::keyClick(cancel, Qt::Key_Return);
+        });
+        EXPECT_EQ(fn_ZTUIEx_ChangePin(env.handle(), 1), 0x30003003u);
+    }
+    EXPECT_EQ(env.recordBytes(), before);
+    {
+        DialogDriver driver("ZTUIExChangePinDialog", [&](QWidget* d) {
+            typeAndTab(d, "Pin12345");
+            typeAndTab(d, "Next5678");
+            QTest::keyClicks(QApplication::focusWidget(), "Next5678");
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        });
+        EXPECT_EQ(fn_ZTUIEx_ChangePin(env.handle(), 1), 0u);
+    }
+    EXPECT_NE(env.recordBytes(), before);
 }
 
 TEST(PinDialogs, CancelGivesEachDialogsOwnCode)

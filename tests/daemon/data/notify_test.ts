@@ -8,6 +8,10 @@
         <translation>Hinweis</translation>
     </message>
     <message>
+        <source>Notify_Open_Manager</source>
+        <translation>Schlüsselverwaltung öffnen</translation>
+    </message>
+    <message>
         <source>Device_Insert</source>
         <translation>Schlüssel eingesteckt</translation>
     </message>

@@ -83,7 +83,7 @@ PrivateSessionBus::~PrivateSessionBus()
     stopChild(m_busPid);
 }
 
-bool PrivateSessionBus::startNotificationServer(bool refuse)
+bool PrivateSessionBus::startNotificationServer(bool refuse, bool actions)
 {
     stopNotificationServer();
     const std::string ready = m_folder + "/notify.ready";
@@ -91,6 +91,8 @@ bool PrivateSessionBus::startNotificationServer(bool refuse)
     std::vector<std::string> args = {ZVIT_DAEMON_TEST_DIR "/notify_recorder.py", m_folder + "/notify.jsonl", ready};
     if (refuse)
         args.push_back("--fail");
+    if (actions)
+        args.push_back("--actions");
     m_serverPid = spawnProgram("/usr/bin/python3", args, {environment()});
     return waitForFile(ready, 15000);
 }
@@ -125,7 +127,13 @@ std::vector<RecordedNotification> PrivateSessionBus::notifications() const
         const size_t types = line.find("\"hint_types\":");
         if (types != std::string::npos)
             n.imagePathType = jsonField(line.substr(types), "image-path");
-        n.actionCount = line.find("\"actions\": []") != std::string::npos ? 0 : 1;
+        const size_t actions = line.find("\"actions\": [");
+        if (actions != std::string::npos) {
+            size_t quotes = 0;
+            for (size_t i = actions + 12; i < line.size() && line[i] != ']'; ++i)
+                quotes += line[i] == '"';
+            n.actionCount = quotes / 2;  // texts without quotes of their own
+        }
         const size_t hints = line.find("\"hints\": {");
         if (hints != std::string::npos) {
             const size_t close = line.find('}', hints);

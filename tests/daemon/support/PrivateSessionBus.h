@@ -24,8 +24,9 @@ public:
     const std::string& address() const { return m_address; }
     std::string environment() const { return "DBUS_SESSION_BUS_ADDRESS=" + m_address; }
     // Starts the recording notification service; refuse makes it answer every
-    // Notify with an error. Returns false when it did not come up.
-    bool startNotificationServer(bool refuse = false);
+    // Notify with an error, actions makes it offer actions and click each
+    // notification's default one. Returns false when it did not come up.
+    bool startNotificationServer(bool refuse = false, bool actions = false);
     void stopNotificationServer();
     std::vector<RecordedNotification> notifications() const;
     // Waits until at least count notifications were recorded.
