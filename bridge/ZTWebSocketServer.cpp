@@ -15,9 +15,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "BridgeAdmission.h"
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
-#include "BridgePeerUser.h"
 #include "BridgePrompts.h"
 #include "UserSettings.h"
 #include "global_def_var.h"
@@ -221,23 +221,6 @@ bool ZTWebSocketServer::listenOnLoopback(quint16 port)
     return false;
 }
 
-bool ZTWebSocketServer::peerIsThisUser(QTcpSocket* socket)
-{
-    uid_t owner = 0;
-    if (!bridgePeerUid(socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort(),
-                       &owner)) {
-        BRIDGE_LOG("connection from port %d refused: its owner is not in the socket tables",
-                   static_cast<int>(socket->peerPort()));
-        return false;
-    }
-    if (owner != geteuid()) {
-        BRIDGE_LOG("connection from port %d of user %u refused", static_cast<int>(socket->peerPort()),
-                   static_cast<unsigned>(owner));
-        return false;
-    }
-    return true;
-}
-
 void ZTWebSocketServer::onTcpConnection()
 {
     auto* server = qobject_cast<QTcpServer*>(sender());
@@ -249,7 +232,13 @@ void ZTWebSocketServer::onTcpConnection()
             refuseHandshake(socket, "503 Service Unavailable");
             continue;
         }
-        if (!peerIsThisUser(socket)) {
+        const BridgeAdmission::Verdict verdict = admission.check(socket);
+        if (verdict == BridgeAdmission::Verdict::Drop) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        if (verdict == BridgeAdmission::Verdict::Refuse) {
             refuseHandshake(socket, "403 Forbidden");
             continue;
         }

@@ -20,6 +20,7 @@
 #include <memory>
 #include <vector>
 
+#include "BridgeAdmission.h"
 #include "BridgeProtocol.h"
 
 class BridgePrompts;
@@ -78,7 +79,6 @@ private:
     enum class Stage { Asking, Ready, PinPending, Closing };
 
     bool listenOnLoopback(quint16 port);
-    bool peerIsThisUser(QTcpSocket* socket);
     void decideOrigin(Connection& c);
     void askConsent(Connection& c);
     void consentAnswered(quint64 id, bool allow, bool remember);
@@ -114,6 +114,7 @@ private:
     };
     std::vector<Handshake> handshakes;
     int openHandshakes();
+    BridgeAdmission admission;
     QMutex mutex;
     BridgeProtocol protocol;
     BridgePrompts* prompts = nullptr;
