@@ -19,6 +19,7 @@
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
 #include "BridgePrompts.h"
+#include "BridgeSocketBounds.h"
 #include "UserSettings.h"
 #include "global_def_var.h"
 
@@ -102,6 +103,7 @@ struct ZTWebSocketServer::Connection {
     QTimer idleTimer;
     qint64 lastRequestMs = 0;
     QTimer backoffTimer;
+    std::unique_ptr<BridgeSocketBounds> bounds;
 
     void wipeQueue()
     {
@@ -188,6 +190,14 @@ void ZTWebSocketServer::setPrompts(BridgePrompts* next)
     }
 }
 
+qint64 ZTWebSocketServer::unsentBytes() const
+{
+    qint64 total = 0;
+    for (const auto& c : connections)
+        total += c->socket->bytesToWrite();
+    return total;
+}
+
 void ZTWebSocketServer::setConsentTimeoutMs(int ms)
 {
     consentTimeoutMs = std::max(ms, 1);
@@ -262,11 +272,13 @@ int ZTWebSocketServer::openHandshakes()
 void ZTWebSocketServer::onNewConnection()
 {
     while (QWebSocket* socket = webSocketServer->nextPendingConnection()) {
-        handshakes.erase(std::remove_if(handshakes.begin(), handshakes.end(),
-                                        [socket](const Handshake& h) {
-                                            return h.peerPort == socket->peerPort() && h.peer == socket->peerAddress();
-                                        }),
-                         handshakes.end());
+        QTcpSocket* tcp = nullptr;
+        const auto ended = std::remove_if(handshakes.begin(), handshakes.end(), [socket](const Handshake& h) {
+            return h.peerPort == socket->peerPort() && h.peer == socket->peerAddress();
+        });
+        if (ended != handshakes.end())
+            tcp = ended->socket.data();
+        handshakes.erase(ended, handshakes.end());
         // Owned by the server, so none outlives it, also one waiting for deleteLater.
         socket->setParent(this);
         socket->setMaxAllowedIncomingMessageSize(kSocketMessageLimit);
@@ -282,6 +294,20 @@ void ZTWebSocketServer::onNewConnection()
         for (QTimer* timer : {&c.consentTimer, &c.idleTimer, &c.backoffTimer})
             timer->setSingleShot(true);
         const quint64 id = c.id;
+        c.bounds = std::make_unique<BridgeSocketBounds>(socket, tcp, drainTimeoutMs);
+        connect(c.bounds.get(), &BridgeSocketBounds::resumed, this, [this, id] {
+            if (Connection* paused = find(id))
+                serveQueue(*paused);
+        });
+        connect(c.bounds.get(), &BridgeSocketBounds::stuck, this, [this, id] {
+            Connection* stuck = find(id);
+            if (!stuck)
+                return;
+            BRIDGE_LOG("connection closed: its replies were not read");
+            QWebSocket* gone = stuck->socket;
+            gone->abort();
+            forget(gone);
+        });
         connect(&c.consentTimer, &QTimer::timeout, this, [this, id] { consentTimedOut(id); });
         connect(&c.backoffTimer, &QTimer::timeout, this, [this, id] { pinBackoffOver(id); });
         connect(&c.idleTimer, &QTimer::timeout, this, [this, id] {
@@ -483,7 +509,7 @@ void ZTWebSocketServer::processMessage(QString message)
         return;
     }
     c->lastRequestMs = clock.elapsed();
-    if (c->stage != Stage::Ready || !c->queue.isEmpty()) {
+    if (c->stage != Stage::Ready || !c->queue.isEmpty() || c->bounds->paused()) {
         enqueue(*c, message);
         return;
     }
@@ -492,7 +518,10 @@ void ZTWebSocketServer::processMessage(QString message)
 
 void ZTWebSocketServer::enqueue(Connection& c, QString& message)
 {
-    if (c.queue.size() >= kMaxQueuedRequests || c.queuedChars + message.size() > qint64(kSocketMessageLimit)) {
+    // A paused page's requests wait in the kernel, except those the socket
+    // had read already: only their size counts.
+    const bool overCount = c.queue.size() >= kMaxQueuedRequests && !c.bounds->paused();
+    if (overCount || c.queuedChars + message.size() > qint64(kSocketMessageLimit)) {
         wipeReceivedText(message);
         refuse(c, "too many requests waiting");
         return;
@@ -505,7 +534,9 @@ void ZTWebSocketServer::enqueue(Connection& c, QString& message)
 void ZTWebSocketServer::serveQueue(Connection& c)
 {
     const quint64 id = c.id;
-    for (Connection* next = &c; next && next->stage == Stage::Ready && !next->queue.isEmpty(); next = find(id)) {
+    for (Connection* next = &c; next && next->stage == Stage::Ready && !next->queue.isEmpty() &&
+                                !next->bounds->paused();
+         next = find(id)) {
         QString message = next->queue.takeFirst();
         next->queuedChars -= message.size();
         handle(*next, message);
@@ -513,6 +544,16 @@ void ZTWebSocketServer::serveQueue(Connection& c)
 }
 
 void ZTWebSocketServer::handle(Connection& c, QString& message)
+{
+    QElapsedTimer spent;
+    spent.start();
+    const quint64 id = c.id;
+    handleTimed(c, message);
+    if (Connection* still = find(id))
+        still->bounds->charge(spent.nsecsElapsed());
+}
+
+void ZTWebSocketServer::handleTimed(Connection& c, QString& message)
 {
     const BridgeCommand command = bridgeMatchCommand(message);
     if (BridgeProtocol::isPinCommand(command) && !bridgeMessageTooLarge(message)) {
@@ -632,8 +673,10 @@ void ZTWebSocketServer::finishPin(Connection& c, const QString& reply)
 
 void ZTWebSocketServer::send(Connection& c, const QString& reply)
 {
-    if (c.stage != Stage::Closing || c.socket->state() == QAbstractSocket::ConnectedState)
+    if (c.stage != Stage::Closing || c.socket->state() == QAbstractSocket::ConnectedState) {
         c.socket->sendTextMessage(reply);
+        c.bounds->check();
+    }
 }
 
 qint64 ZTWebSocketServer::backoffRemainingMs(const QString& site) const

@@ -17,6 +17,7 @@
 #include <QPointer>
 #include <QString>
 #include <QTcpSocket>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -49,11 +50,15 @@ public:
     // A site's next PIN request after a failed one waits first, then twice
     // as long after each further failure, at most last (1 s and 60 s).
     void setPinBackoffMs(int first, int last);
+    // A page that leaves over a MiB of replies unread this long is dropped (10 s).
+    void setDrainTimeoutMs(int ms) { drainTimeoutMs = std::max(ms, 1); }
 
     bool loadSKFLib(const char* path) { return protocol.loadSKFLib(path); }
     // The port in use, 0 when the bridge does not listen.
     quint16 serverPort() const { return listeningPort; }
     int clientCount() const { return static_cast<int>(connections.size()); }
+    // Bytes of replies not yet taken by the pages' sockets, all together.
+    qint64 unsentBytes() const;
 
     // Ports tried after the first one.
     static constexpr int kPortRange = 10;
@@ -88,6 +93,7 @@ private:
     void enqueue(Connection& c, QString& message);
     void serveQueue(Connection& c);
     void handle(Connection& c, QString& message);
+    void handleTimed(Connection& c, QString& message);
     void startPin(Connection& c);
     void pinBackoffOver(quint64 id);
     void pinConfirmed(quint64 id, bool proceed);
@@ -122,6 +128,7 @@ private:
     quint64 nextId = 1;
     int consentTimeoutMs = 60 * 1000;
     int idleTimeoutMs = 10 * 60 * 1000;
+    int drainTimeoutMs = 10 * 1000;
     int backoffFirstMs = 1000;
     int backoffLastMs = 60 * 1000;
 

@@ -247,3 +247,59 @@ print("sent")
 }
 
 }  // namespace
+
+namespace {
+
+// A client that sends for a while and never reads, with a tiny receive
+// buffer: what the bridge answers piles up at the bridge.
+const char* kNeverReads = R"(
+import socket, sys, time
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+s.connect(("127.0.0.1", int(sys.argv[1])))
+s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+          b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+payload = b"GetCertType#&&#end" if sys.argv[2] == "text" else b"p" * 125
+frame = bytes([0x81 if sys.argv[2] == "text" else 0x89, 0x80 | len(payload), 0, 0, 0, 0]) + payload
+s.setblocking(False)
+sent, start = 0, time.time()
+while time.time() - start < float(sys.argv[3]):
+    try:
+        sent += s.send(frame * 64)
+    except BlockingIOError:
+        time.sleep(0.01)
+    except OSError:
+        break
+print(sent)
+)";
+
+TEST_F(BridgeLimits, AClientThatDoesNotReadIsDropped)
+{
+    if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
+        GTEST_SKIP() << "/usr/bin/python3 missing";
+    keys.addKey("READ001", "111111");
+    startServer();
+    server->setDrainTimeoutMs(300);
+    PageClient& page = readyPage();
+    // Pings are answered by the socket itself, requests by the bridge.
+    for (const char* mode : {"text", "ping"}) {
+        QProcess flood;
+        flood.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(kNeverReads),
+                                                         QString::number(server->serverPort()), QString(mode), "20"});
+        qint64 worstMs = 0, mostUnsent = 0;
+        while (flood.state() != QProcess::NotRunning) {
+            QElapsedTimer slowest;
+            slowest.start();
+            EXPECT_EQ(page.request(QStringLiteral("GetSN")), "GetSN&&READ001");
+            worstMs = std::max(worstMs, slowest.elapsed());
+            mostUnsent = std::max(mostUnsent, server->unsentBytes());
+        }
+        EXPECT_LT(mostUnsent, 4 * ZTWebSocketServer::kSocketMessageLimit) << mode;
+        EXPECT_LT(worstMs, 1000) << mode << ": the other page waited";
+        EXPECT_EQ(server->clientCount(), 1) << mode;
+    }
+    const std::string log = keys.bridgeLog();
+    EXPECT_NE(log.find("connection closed: its replies were not read"), std::string::npos);
+}
+
+}  // namespace
