@@ -19,6 +19,7 @@
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
 #include "BridgePrompts.h"
+#include "BridgeSiteLimits.h"
 #include "BridgeSocketBounds.h"
 #include "UserSettings.h"
 #include "global_def_var.h"
@@ -27,7 +28,11 @@ namespace {
 
 // Long enough for a slow page, short enough that silent sockets do not hold
 // one of the few connection places.
-constexpr int kHandshakeTimeoutMs = 10 * 1000;
+constexpr int kHandshakeTimeoutMs = 3 * 1000;
+// Handshakes under way at once: the other places stay for pages.
+constexpr int kMaxHandshakes = 8;
+// A site the user refused, or did not answer about, is not asked again sooner.
+constexpr qint64 kQuietAfterRefusalMs = 60 * 1000;
 // A page that does not answer our close frame is dropped after this.
 constexpr int kCloseGraceMs = 5 * 1000;
 // Sites with a back-off kept at most; expired ones go first.
@@ -88,6 +93,7 @@ struct ZTWebSocketServer::Connection {
     QWebSocket* socket = nullptr;
     // Normalised; empty for a program that sent no Origin.
     QString origin;
+    bool listed = false;
     Stage stage = Stage::Ready;
     BridgeSession* session = nullptr;
     // Requests waiting for the user's answer or for a PIN request to finish.
@@ -252,9 +258,19 @@ void ZTWebSocketServer::onTcpConnection()
             refuseHandshake(socket, "403 Forbidden");
             continue;
         }
+        // A page's handshake takes milliseconds: when all handshake places
+        // are taken, the oldest one gives way, so slow ones cannot keep pages out.
+        if (openHandshakes() >= kMaxHandshakes) {
+            BRIDGE_LOG("oldest of %d handshakes under way dropped", kMaxHandshakes);
+            QPointer<QTcpSocket> oldest = handshakes.front().socket;
+            handshakes.erase(handshakes.begin());
+            if (oldest)
+                oldest->abort();
+        }
         // Counted until the handshake ends: its socket then belongs to a
         // QWebSocket (or is closed), and the count moves to connections.
-        handshakes.push_back({QPointer<QTcpSocket>(socket), socket->peerAddress(), socket->peerPort()});
+        handshakes.push_back(
+            {QPointer<QTcpSocket>(socket), socket->peerAddress(), socket->peerPort(), clock.elapsed()});
         webSocketServer->handleConnection(socket);
     }
 }
@@ -262,7 +278,9 @@ void ZTWebSocketServer::onTcpConnection()
 int ZTWebSocketServer::openHandshakes()
 {
     handshakes.erase(std::remove_if(handshakes.begin(), handshakes.end(),
-                                    [](const Handshake& h) {
+                                    [this](const Handshake& h) {
+                                        if (h.socket && clock.elapsed() - h.startMs > kHandshakeTimeoutMs)
+                                            h.socket->abort();
                                         return !h.socket || h.socket->state() == QAbstractSocket::UnconnectedState;
                                     }),
                      handshakes.end());
@@ -360,9 +378,37 @@ ZTWebSocketServer::Connection* ZTWebSocketServer::find(QWebSocket* socket)
     return nullptr;
 }
 
+BridgeSiteCounts ZTWebSocketServer::countsFor(const Connection& c) const
+{
+    BridgeSiteCounts counts;
+    for (const auto& other : connections) {
+        if (other.get() == &c || other->stage == Stage::Closing)
+            continue;
+        counts.ofSite += other->origin == c.origin ? 1 : 0;
+        counts.unlisted += other->listed ? 0 : 1;
+        counts.askingOfSite += other->origin == c.origin && other->stage == Stage::Asking ? 1 : 0;
+    }
+    return counts;
+}
+
 void ZTWebSocketServer::decideOrigin(Connection& c)
 {
     const QString raw = c.socket->origin();
+    if (!raw.isEmpty()) {
+        c.origin = bridgeNormaliseOrigin(raw);
+        if (c.origin.isEmpty())
+            c.origin = QStringLiteral("null");
+        c.listed = bridgeOriginListed(c.origin, bridgeConfigList(ZT_BRIDGE_KEY_ORIGINS));
+    }
+    const BridgeSiteRoom room = BridgeSiteLimits::room(countsFor(c), c.listed);
+    if (room != BridgeSiteRoom::Room) {
+        BRIDGE_LOG("connection from origin %s refused: %s", logText(c.origin).constData(),
+                   room == BridgeSiteRoom::SiteFull ? "the site has all its places" : "unlisted sites have all theirs");
+        c.stage = Stage::Closing;
+        c.socket->close(static_cast<QWebSocketProtocol::CloseCode>(1013), QStringLiteral("busy"));
+        c.idleTimer.start(kCloseGraceMs);
+        return;
+    }
     if (raw.isEmpty()) {
         // Browsers always send an Origin; a program without one runs as this
         // user already (checked at the handshake) and could read the key
@@ -370,11 +416,8 @@ void ZTWebSocketServer::decideOrigin(Connection& c)
         c.stage = Stage::Ready;
         return;
     }
-    c.origin = bridgeNormaliseOrigin(raw);
-    if (c.origin.isEmpty())
-        c.origin = QStringLiteral("null");
     const QByteArray shown = logText(c.origin);
-    if (bridgeOriginListed(c.origin, bridgeConfigList(ZT_BRIDGE_KEY_ORIGINS))) {
+    if (c.listed) {
         c.stage = Stage::Ready;
         return;
     }
@@ -395,6 +438,15 @@ void ZTWebSocketServer::decideOrigin(Connection& c)
     }
     if (!prompts) {
         refuse(c, "nobody to ask");
+        return;
+    }
+    const auto quiet = quietSites.constFind(c.origin);
+    if (quiet != quietSites.constEnd() && *quiet > clock.elapsed()) {
+        refuse(c, "it was refused a moment ago");
+        return;
+    }
+    if (!BridgeSiteLimits::mayAsk(countsFor(c))) {
+        refuse(c, "too many of its questions are open");
         return;
     }
     askConsent(c);
@@ -437,6 +489,7 @@ void ZTWebSocketServer::consentAnswered(quint64 id, bool allow, bool remember)
     if (remember && !bridgeOriginAnonymous(c->origin))
         rememberAnswer(c->origin, allow);
     if (!allow) {
+        keepQuiet(c->origin);
         refuse(*c, "the user refused it");
         return;
     }
@@ -451,7 +504,19 @@ void ZTWebSocketServer::consentTimedOut(quint64 id)
     if (!c || !c->asking)
         return;
     withdrawQuestion(*c);
+    keepQuiet(c->origin);
     refuse(*c, "the user did not answer in time");
+}
+
+void ZTWebSocketServer::keepQuiet(const QString& origin)
+{
+    const qint64 now = clock.elapsed();
+    if (quietSites.size() >= kMaxBackoffSites) {
+        for (auto it = quietSites.begin(); it != quietSites.end();)
+            it = *it <= now ? quietSites.erase(it) : std::next(it);
+    }
+    if (quietSites.size() < kMaxBackoffSites)
+        quietSites.insert(origin, now + kQuietAfterRefusalMs);
 }
 
 void ZTWebSocketServer::rememberAnswer(const QString& origin, bool allow)

@@ -23,6 +23,7 @@
 
 #include "BridgeAdmission.h"
 #include "BridgeProtocol.h"
+#include "BridgeSiteLimits.h"
 
 class BridgePrompts;
 class QTcpServer;
@@ -85,6 +86,8 @@ private:
 
     bool listenOnLoopback(quint16 port);
     void decideOrigin(Connection& c);
+    BridgeSiteCounts countsFor(const Connection& c) const;
+    void keepQuiet(const QString& origin);
     void askConsent(Connection& c);
     void consentAnswered(quint64 id, bool allow, bool remember);
     void consentTimedOut(quint64 id);
@@ -117,6 +120,7 @@ private:
         QPointer<QTcpSocket> socket;
         QHostAddress peer;
         quint16 peerPort = 0;
+        qint64 startMs = 0;
     };
     std::vector<Handshake> handshakes;
     int openHandshakes();
@@ -138,5 +142,7 @@ private:
     };
     // Per site (normalised origin, "" for local programs).
     QHash<QString, Backoff> backoffs;
+    // Sites not asked about again before the time given.
+    QHash<QString, qint64> quietSites;
     QElapsedTimer clock;
 };

@@ -85,7 +85,12 @@ TEST_F(BridgeConsent, DenyTimeoutAndAQuestionAnsweredAtOnceAllEndIn1008)
     prompts.consentAtOnce = std::make_pair(false, false);
     expectRefused(waitingPage(QStringLiteral("https://quick.example"), {"GetSN"}));
     prompts.consentAtOnce = std::make_pair(true, false);
-    EXPECT_EQ(connectPage(QStringLiteral("https://quick.example")).request("GetCertType#&&#end"), "GetCertType&&1");
+    EXPECT_EQ(connectPage(QStringLiteral("https://fast.example")).request("GetCertType#&&#end"), "GetCertType&&1");
+    // Refused or unanswered sites are not asked again for a while.
+    const size_t asked = prompts.questions.size();
+    for (const char* site : {"https://quick.example", "https://slow.example"})
+        expectRefused(waitingPage(QString::fromUtf8(site), {"GetSN"}));
+    EXPECT_EQ(prompts.questions.size(), asked);
     EXPECT_NE(keys.bridgeLog().find("connection from origin https://slow.example refused: the user did not answer"),
               std::string::npos);
 }

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTcpSocket>
 #include <unistd.h>
 
 #include "BridgeServerFixture.h"
@@ -130,16 +131,30 @@ TEST_F(BridgeLimits, OtherSitesDoNotWaitForOnesFailures)
     EXPECT_LT(reply.second, 2500);
 }
 
-TEST_F(BridgeLimits, AtMost32ConnectionsAtOnce)
+TEST_F(BridgeLimits, AtMost32ConnectionsAtOnceAndEachSiteItsShare)
 {
     keys.addKey("MANY001", "111111");
+    QStringList listed;
+    for (int i = 0; i < 5; ++i)
+        listed << QStringLiteral("https://bank%1.example").arg(i);
+    setConfig("AllowedOrigins", listed.join(';').toStdString());
     startServer();
     std::vector<std::unique_ptr<PageClient>> flood;
-    int open = 0;
-    for (int i = 0; i < 40; ++i) {
-        flood.push_back(std::make_unique<PageClient>());
-        open += flood.back()->open(server->serverPort()) ? 1 : 0;
-    }
+    auto openAll = [&](const QString& origin, int count) {
+        int open = 0;
+        for (int i = 0; i < count; ++i) {
+            flood.push_back(std::make_unique<PageClient>(origin));
+            // A page over its site's share is closed right after its handshake.
+            if (flood.back()->open(server->serverPort()) && !flood.back()->waitClosed(100))
+                ++open;
+        }
+        return open;
+    };
+    EXPECT_EQ(openAll(QString(), 12), BridgeSiteLimits::kConnectionsPerSite) << "local programs are one site";
+    EXPECT_NE(keys.bridgeLog().find("refused: the site has all its places"), std::string::npos);
+    int open = BridgeSiteLimits::kConnectionsPerSite;
+    for (const QString& origin : listed)
+        open += openAll(origin, 6);
     EXPECT_EQ(open, ZTWebSocketServer::kMaxConnections);
     EXPECT_NE(keys.bridgeLog().find("connection refused: 32 connections open"), std::string::npos);
     // A page among them is served at once.
@@ -161,7 +176,29 @@ TEST_F(BridgeLimits, AtMost32ConnectionsAtOnce)
         }
     }
     ASSERT_TRUE(waitUntil([&] { return server->clientCount() < ZTWebSocketServer::kMaxConnections; }, 3000));
-    EXPECT_EQ(readyPage().request("GetSN"), "GetSN&&MANY001");
+    PageClient& late = connectPage(listed.first());
+    EXPECT_EQ(late.request("Initialize"), "Initialize&&");
+}
+
+// Handshakes that never end have places of their own: a page still gets in.
+TEST_F(BridgeLimits, HalfOpenHandshakesDoNotKeepPagesOut)
+{
+    setConfig("AllowedOrigins", "https://bank.example");
+    startServer();
+    std::vector<std::unique_ptr<QTcpSocket>> halfOpen;
+    for (int i = 0; i < 32; ++i) {
+        halfOpen.push_back(std::make_unique<QTcpSocket>());
+        halfOpen.back()->connectToHost(QHostAddress::LocalHost, server->serverPort());
+        halfOpen.back()->write("GET / HTTP/1.1\r\n");
+    }
+    ASSERT_TRUE(waitUntil([&] { return keys.bridgeLog().find("oldest of 8 handshakes under way dropped") != std::string::npos; }, 5000))
+        << keys.bridgeLog();
+    QElapsedTimer clock;
+    clock.start();
+    PageClient page(QStringLiteral("https://bank.example"));
+    ASSERT_TRUE(page.open(server->serverPort()));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(page.request("Initialize"), "Initialize&&");
 }
 
 TEST_F(BridgeLimits, IdleConnectionsAreClosed)
