@@ -18,6 +18,7 @@
 #include "BridgeAdmission.h"
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
+#include "BridgePinTurns.h"
 #include "BridgePrompts.h"
 #include "BridgeSiteLimits.h"
 #include "BridgeSocketBounds.h"
@@ -348,7 +349,7 @@ void ZTWebSocketServer::onNewConnection()
             idle->stage = Stage::Closing;
             withdrawQuestion(*idle);
             idle->wipeQueue();
-            idle->dropPin();
+            releasePin(*idle);
             idle->socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("idle"));
             idle->idleTimer.start(kCloseGraceMs);
         });
@@ -560,7 +561,7 @@ void ZTWebSocketServer::refuse(Connection& c, const char* why)
     c.stage = Stage::Closing;
     withdrawQuestion(c);
     c.wipeQueue();
-    c.dropPin();
+    releasePin(c);
     c.backoffTimer.stop();
     c.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not allowed"));
     c.idleTimer.start(kCloseGraceMs);
@@ -636,14 +637,8 @@ void ZTWebSocketServer::handleTimed(Connection& c, QString& message)
             return;
         }
         c.stage = Stage::PinPending;
-        const qint64 wait = backoffRemainingMs(c.origin);
-        if (wait > 0) {
-            BRIDGE_LOG("PIN request of origin %s waits %d ms after a failed one", logText(c.origin).constData(),
-                       static_cast<int>(wait));
-            c.backoffTimer.start(static_cast<int>(wait));
-            return;
-        }
-        startPin(c);
+        if (pinTurns.request(c.origin, c.id))
+            beginPinTurn(c);
         return;
     }
     bool closeSender = false;
@@ -667,7 +662,7 @@ void ZTWebSocketServer::pinBackoffOver(quint64 id)
 {
     Connection* c = find(id);
     if (c && c->stage == Stage::PinPending)
-        startPin(*c);
+        beginPinTurn(*c);
 }
 
 void ZTWebSocketServer::startPin(Connection& c)
@@ -728,9 +723,44 @@ void ZTWebSocketServer::pinConfirmed(quint64 id, bool proceed)
     finishPin(*c, reply);
 }
 
+void ZTWebSocketServer::releasePin(Connection& c)
+{
+    const bool pending = c.pin.command != BridgeCommand::None;
+    c.dropPin();
+    c.backoffTimer.stop();
+    if (!pending)
+        return;
+    const quint64 next = pinTurns.release(c.origin, c.id);
+    if (next == 0)
+        return;
+    // Not from inside the request that just ended.
+    QMetaObject::invokeMethod(
+        this,
+        [this, next] {
+            Connection* n = find(next);
+            if (n && n->stage == Stage::PinPending)
+                beginPinTurn(*n);
+        },
+        Qt::QueuedConnection);
+}
+
+void ZTWebSocketServer::beginPinTurn(Connection& c)
+{
+    // Decided now, not when the request came: an earlier request of the
+    // same site may have failed meanwhile.
+    const qint64 wait = backoffRemainingMs(c.origin);
+    if (wait > 0) {
+        BRIDGE_LOG("PIN request of origin %s waits %d ms after a failed one", logText(c.origin).constData(),
+                   static_cast<int>(wait));
+        c.backoffTimer.start(static_cast<int>(wait));
+        return;
+    }
+    startPin(c);
+}
+
 void ZTWebSocketServer::finishPin(Connection& c, const QString& reply)
 {
-    c.dropPin();
+    releasePin(c);
     c.stage = Stage::Ready;
     send(c, reply);
     serveQueue(c);
@@ -785,7 +815,7 @@ void ZTWebSocketServer::forget(QWebSocket* socket)
         connections.erase(it);
         withdrawQuestion(*gone);
         gone->wipeQueue();
-        gone->dropPin();
+        releasePin(*gone);
         protocol.closeSession(gone->session);
         // Its timers may be the caller of this very function: deleted later.
         if (retired.empty())

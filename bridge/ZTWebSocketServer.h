@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "BridgeAdmission.h"
+#include "BridgePinTurns.h"
 #include "BridgeProtocol.h"
 #include "BridgeSiteLimits.h"
 
@@ -97,6 +98,8 @@ private:
     void serveQueue(Connection& c);
     void handle(Connection& c, QString& message);
     void handleTimed(Connection& c, QString& message);
+    void beginPinTurn(Connection& c);
+    void releasePin(Connection& c);
     void startPin(Connection& c);
     void pinBackoffOver(quint64 id);
     void pinConfirmed(quint64 id, bool proceed);
@@ -142,6 +145,7 @@ private:
     };
     // Per site (normalised origin, "" for local programs).
     QHash<QString, Backoff> backoffs;
+    BridgePinTurns pinTurns;
     // Sites not asked about again before the time given.
     QHash<QString, qint64> quietSites;
     QElapsedTimer clock;

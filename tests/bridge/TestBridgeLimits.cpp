@@ -113,6 +113,34 @@ TEST_F(BridgeLimits, AFailedPinMakesTheSitesNextPinRequestWait)
     EXPECT_LT(timed(other, kWrongPin).second, 200) << "a right PIN starts over";
 }
 
+// Many connections of one page, one wrong PIN each: still one at a time,
+// each waiting after the failure before it.
+TEST_F(BridgeLimits, ParallelWrongPinsOfOneSiteWaitTheirTurn)
+{
+    keys.addKey("WAIT003", "111111");
+    setConfig("AllowedOrigins", "https://bank.example");
+    startServer();
+    server->setPinBackoffMs(1500, 60000);
+    std::vector<PageClient*> pages;
+    for (int i = 0; i < 8; ++i) {
+        pages.push_back(&connectPage(QStringLiteral("https://bank.example")));
+        pages.back()->request("Initialize");
+        pages.back()->request("CheckToken");
+    }
+    for (PageClient* page : pages)
+        page->send(kWrongPin);
+    QStringList replies;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (PageClient* page : pages)
+                replies += page->takeReplies(1, 0);
+            return replies.size() >= 2;
+        },
+        5000));
+    EXPECT_EQ(keys.attemptsLeft("WAIT003"), 8) << "the third waits 3 s after the second";
+    EXPECT_EQ(replies.size(), 2);
+}
+
 TEST_F(BridgeLimits, OtherSitesDoNotWaitForOnesFailures)
 {
     keys.addKey("WAIT002", "111111");
