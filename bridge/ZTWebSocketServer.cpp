@@ -20,6 +20,7 @@
 #include "BridgeLog.h"
 #include "BridgePinTurns.h"
 #include "BridgePrompts.h"
+#include "BridgeRememberedSites.h"
 #include "BridgeSiteLimits.h"
 #include "BridgeSocketBounds.h"
 #include "UserSettings.h"
@@ -59,17 +60,6 @@ bool isRegularFile(const char* relative)
     char path[ZT_PATH_LEN];
     struct stat st {};
     return ztFilesPath(path, relative) && stat(path, &st) == 0 && S_ISREG(st.st_mode);
-}
-
-QStringList rememberedSites(const char* key)
-{
-    QStringList sites;
-    for (const QString& entry : readUserList(ZT_BRIDGE_SECTION, key)) {
-        const QString site = bridgeNormaliseOrigin(entry);
-        if (!site.isEmpty() && !bridgeOriginAnonymous(site) && !sites.contains(site))
-            sites << site;
-    }
-    return sites;
 }
 
 QByteArray logText(const QString& text)
@@ -422,20 +412,21 @@ void ZTWebSocketServer::decideOrigin(Connection& c)
         c.stage = Stage::Ready;
         return;
     }
+    // Not asking about unknown sites is a policy: past answers do not count then.
+    if (!bridgeAskUnknownOrigins()) {
+        refuse(c, "unknown origins are not asked about");
+        return;
+    }
     if (!bridgeOriginAnonymous(c.origin)) {
-        if (rememberedSites(ZT_BRIDGE_KEY_REMEMBERED_ALLOWED).contains(c.origin)) {
+        if (remembered.allowed(c.origin)) {
             BRIDGE_LOG("origin %s served: the user allowed it before", shown.constData());
             c.stage = Stage::Ready;
             return;
         }
-        if (rememberedSites(ZT_BRIDGE_KEY_REMEMBERED_DENIED).contains(c.origin)) {
+        if (remembered.denied(c.origin)) {
             refuse(c, "the user refused it before");
             return;
         }
-    }
-    if (!bridgeAskUnknownOrigins()) {
-        refuse(c, "unknown origins are not asked about");
-        return;
     }
     if (!prompts) {
         refuse(c, "nobody to ask");
@@ -488,7 +479,7 @@ void ZTWebSocketServer::consentAnswered(quint64 id, bool allow, bool remember)
     c->questionId = -1;
     c->consentTimer.stop();
     if (remember && !bridgeOriginAnonymous(c->origin))
-        rememberAnswer(c->origin, allow);
+        remembered.remember(c->origin, allow);
     if (!allow) {
         keepQuiet(c->origin);
         refuse(*c, "the user refused it");
@@ -518,25 +509,6 @@ void ZTWebSocketServer::keepQuiet(const QString& origin)
     }
     if (quietSites.size() < kMaxBackoffSites)
         quietSites.insert(origin, now + kQuietAfterRefusalMs);
-}
-
-void ZTWebSocketServer::rememberAnswer(const QString& origin, bool allow)
-{
-    const char* keep = allow ? ZT_BRIDGE_KEY_REMEMBERED_ALLOWED : ZT_BRIDGE_KEY_REMEMBERED_DENIED;
-    const char* other = allow ? ZT_BRIDGE_KEY_REMEMBERED_DENIED : ZT_BRIDGE_KEY_REMEMBERED_ALLOWED;
-    QStringList kept = rememberedSites(keep);
-    QStringList others = rememberedSites(other);
-    QString reason;
-    if (others.removeAll(origin) > 0 &&
-        writeUserList(ZT_BRIDGE_SECTION, other, others, &reason) != 0)
-        BRIDGE_LOG("could not forget origin %s in %s: %s", logText(origin).constData(), other,
-                   reason.toUtf8().constData());
-    if (kept.contains(origin))
-        return;
-    kept << origin;
-    if (writeUserList(ZT_BRIDGE_SECTION, keep, kept, &reason) != 0)
-        BRIDGE_LOG("could not remember origin %s in %s: %s", logText(origin).constData(), keep,
-                   reason.toUtf8().constData());
 }
 
 void ZTWebSocketServer::withdrawQuestion(Connection& c)

@@ -5,8 +5,8 @@
 // Who is served: a program of another local user is refused at the
 // handshake. After it, a page without an Origin (a local program), of an
 // origin the bank lists or the user allowed before is served; one the user
-// refused before, or any unknown one when asking is switched off, is closed
-// with code 1008; otherwise the user is asked once per connection, and the
+// refused before, or any unlisted one when asking is switched off (remembered
+// answers included), is closed with code 1008; otherwise the user is asked once per connection, and the
 // page's requests wait for the answer.
 #include <QElapsedTimer>
 #include <QHash>
@@ -24,6 +24,7 @@
 #include "BridgeAdmission.h"
 #include "BridgePinTurns.h"
 #include "BridgeProtocol.h"
+#include "BridgeRememberedSites.h"
 #include "BridgeSiteLimits.h"
 
 class BridgePrompts;
@@ -92,7 +93,6 @@ private:
     void askConsent(Connection& c);
     void consentAnswered(quint64 id, bool allow, bool remember);
     void consentTimedOut(quint64 id);
-    void rememberAnswer(const QString& origin, bool allow);
     void refuse(Connection& c, const char* why);
     void enqueue(Connection& c, QString& message);
     void serveQueue(Connection& c);
@@ -146,6 +146,7 @@ private:
     // Per site (normalised origin, "" for local programs).
     QHash<QString, Backoff> backoffs;
     BridgePinTurns pinTurns;
+    BridgeRememberedSites remembered;
     // Sites not asked about again before the time given.
     QHash<QString, qint64> quietSites;
     QElapsedTimer clock;

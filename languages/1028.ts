@@ -354,7 +354,7 @@
     </message>
     <message>
         <source>rememberedSites</source>
-        <translation>已記住選擇的網站：</translation>
+        <translation>已記住選擇的網站（不詢問未知網站時，已允許的也不使用）：</translation>
     </message>
     <message>
         <source>d_forgetSite</source>

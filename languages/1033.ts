@@ -354,7 +354,7 @@ Reinstall the key manager's libraries, then start it again.</translation>
     </message>
     <message>
         <source>rememberedSites</source>
-        <translation>Web sites whose answer is remembered:</translation>
+        <translation>Web sites whose answer is remembered (allowed ones are not used while unknown sites are not asked about):</translation>
     </message>
     <message>
         <source>d_forgetSite</source>

@@ -354,7 +354,7 @@
     </message>
     <message>
         <source>rememberedSites</source>
-        <translation>已记住选择的网站：</translation>
+        <translation>已记住选择的网站（不询问未知网站时，已允许的也不使用）：</translation>
     </message>
     <message>
         <source>d_forgetSite</source>
