@@ -138,15 +138,19 @@ TEST_F(BridgeProtocolTest, PinChangesMeetTheTokenLibrary)
     FreeZTTokenLib();
 }
 
-// A PIN to verify is cut to 16 bytes as the key takes it; a new PIN that would
-// be cut is refused before the key sees it, or the page would set a PIN that
-// differs from the one its user typed.
+// A PIN that does not fit the key's 16 bytes is refused before the key sees
+// it: cut, a wrong PIN with the right start would open the key, and a new PIN
+// would differ from the one its user typed.
 TEST_F(BridgeProtocolTest, PinsAndTheSixteenByteLimit)
 {
     keys.addKey("PIN0002", "1234567890abcdef");
     startServer();
     PageClient& page = readyPage();
-    EXPECT_EQ(page.request("VerifyUserPin#&#&1234567890abcdefXYZW&#end"), "VerifyUserPin&&0");
+    keys.setRetries("PIN0002", 7);
+    EXPECT_EQ(page.request("VerifyUserPin#&#&1234567890abcdefX&#end"), utf8("VerifyUserPin&&") + utf8(kBadFormat));
+    EXPECT_EQ(page.request("ChangeUserPin#&#&1234567890abcdefX#&22222222&#end"),
+              utf8("ChangeUserPin&&") + utf8(kBadFormat)) << "the old PIN too";
+    EXPECT_EQ(page.request("VerifyUserPin#&#&1234567890abcdef&#end"), "VerifyUserPin&&0");
 
     keys.setRetries("PIN0002", 7);
     EXPECT_EQ(page.request("ChangeUserPin#&#&1234567890abcdef#&fedcba0987654321tail&#end"),
