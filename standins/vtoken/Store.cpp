@@ -141,13 +141,18 @@ std::map<std::string, CachedRecord> g_cache;
 // Reads the file through one descriptor so the text and its stat agree.
 Status readVersion(const std::string& path, std::string* text, struct stat* info)
 {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // A FIFO would block until a writer came, a link may lead anywhere:
+    // only a regular file is a record.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ELOOP && lstat(path.c_str(), info) == 0)
+            return Status::Damaged;
         return errno == ENOENT ? Status::NotFound : Status::IoError;
+    }
     Status status = Status::Ok;
     if (fstat(fd, info) != 0) {
         status = Status::IoError;
-    } else if (static_cast<size_t>(info->st_size) > kMaxRecordSize) {
+    } else if (!S_ISREG(info->st_mode) || static_cast<size_t>(info->st_size) > kMaxRecordSize) {
         status = Status::Damaged;
     } else {
         text->assign(static_cast<size_t>(info->st_size), '\0');
