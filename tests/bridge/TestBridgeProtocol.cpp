@@ -280,6 +280,15 @@ TEST_F(BridgeProtocolTest, SerialAndTimeTextsOfUnusualCertificates)
         return vtoken::Status::Ok;
     }), vtoken::Status::Ok);
     EXPECT_EQ(page.request("GetCertNA#&&#end"), "GetCertNA&&1950-1-1 8:0:0\n");
+
+    // Bytes that are no certificate: no empty name or zero date for the page.
+    ASSERT_EQ(keys.store().update("CERT002", [](vtoken::KeyRecord& r) {
+        r.containers[0].signatureCert = {0x30, 0x03, 0x02, 0x01, 0x01};
+        return vtoken::Status::Ok;
+    }), vtoken::Status::Ok);
+    for (const char* command : {"GetCertDN", "GetCertSN", "GetCertNA"})
+        EXPECT_EQ(page.request(QString::fromUtf8(command) + "#&&#end"),
+                  QString::fromUtf8(command) + "&&" + utf8("没有可用证书"));
 }
 
 }  // namespace
