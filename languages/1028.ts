@@ -415,6 +415,10 @@
         <translation>拒絕</translation>
     </message>
     <message>
+        <source>questions_waiting</source>
+        <translation>還有 %1 個網站在等待詢問。</translation>
+    </message>
+    <message>
         <source>lastpin_title</source>
         <translation>最後一次 PIN 碼嘗試</translation>
     </message>

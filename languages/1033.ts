@@ -415,6 +415,10 @@ Reinstall the key manager's libraries, then start it again.</translation>
         <translation>Refuse</translation>
     </message>
     <message>
+        <source>questions_waiting</source>
+        <translation>%1 more sites are waiting.</translation>
+    </message>
+    <message>
         <source>lastpin_title</source>
         <translation>Last PIN attempt</translation>
     </message>

@@ -415,6 +415,10 @@
         <translation>拒绝</translation>
     </message>
     <message>
+        <source>questions_waiting</source>
+        <translation>还有 %1 个网站在等待询问。</translation>
+    </message>
+    <message>
         <source>lastpin_title</source>
         <translation>最后一次 PIN 码尝试</translation>
     </message>
