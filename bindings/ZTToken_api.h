@@ -18,6 +18,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/KeyEvent.h"
+
 // Result codes (0 = success). The PIN and certificate codes are the ones the
 // programs test for.
 #define ZTTOKEN_OK 0x00000000u
@@ -77,9 +79,8 @@
 #define ZTTOKEN_MAX_CERT_INDEX 16u
 #define ZTTOKEN_MAX_CERT_LEN 4096u
 
-// Device changes (ZTToken_GetDeviceChange).
-#define ZTTOKEN_CHANGE_ADDED 2u
-#define ZTTOKEN_CHANGE_REMOVED 3u
+// Device changes (ZTToken_GetDeviceChange) are ZT_KEY_EVENT_ADDED and
+// ZT_KEY_EVENT_REMOVED.
 
 // ZTToken_ClearMemInfo: what to clear of a slot.
 #define ZTTOKEN_MEMINFO_CERTS 1u

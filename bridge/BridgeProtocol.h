@@ -13,7 +13,7 @@
 #include "BridgeCertText.h"
 #include "BridgeRequest.h"
 #include "PinBuffer.h"
-#include "SkfApi.h"
+#include "bindings/SkfApi.h"
 
 struct BridgeSession {
     static constexpr size_t kNameListSize = 1024;

@@ -2,7 +2,7 @@
 // The bridge's table of SKF functions, resolved from one run-time loaded
 // library. The pointers live in their own namespace so they never clash with
 // the exported names of a library loaded into the same process.
-#include "SkfApi.h"
+#include "bindings/SkfApi.h"
 
 namespace zvitskf {
 

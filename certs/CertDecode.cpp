@@ -12,8 +12,6 @@
 #include "x509/PublicKeyText.h"
 #include "x509/ZvitCert.h"
 
-QVector<QPair<QString, QString>> g_tableRows;
-pthread_mutex_t g_mutex_viewCert = PTHREAD_MUTEX_INITIALIZER;
 
 namespace {
 const char kEmptyText[] = "输入字符串为空";
@@ -206,17 +204,6 @@ short certCommonNames(const unsigned char* der, size_t len, char* subject, char*
     return 1;
 }
 
-void pushBackContainer(QString name, const char* value)
-{
-    QString text = QString::fromUtf8(value ? value : "");
-    g_tableRows.append(qMakePair(name, text));
-    // The arguments cost more than the rest of a row: convert only when shown.
-    if (QLoggingCategory::defaultCategory()->isDebugEnabled()) {
-        qDebug("%s", name.toUtf8().constData());
-        qDebug("%s", text.toUtf8().constData());
-    }
-}
-
 std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len, bool* parsed)
 {
     ZvitCert cert;
@@ -275,15 +262,24 @@ std::string certificateRowLines(const std::vector<CertRow>& rows)
     return text;
 }
 
-void decodeCertificateDetail(_common_cert_info* record)
+QVector<QPair<QString, QString>> certificateTableRows(const _common_cert_info* record)
 {
+    QVector<QPair<QString, QString>> table;
     if (!record)
-        return;
+        return table;
     // certLen comes from the caller: never read past certData.
     size_t len = record->certLen < sizeof record->certData ? static_cast<size_t>(record->certLen)
                                                            : sizeof record->certData;
-    std::vector<CertRow> rows = certificateRowTexts(record->certData, len);
-    g_tableRows.clear();
-    for (const CertRow& row : rows)
-        pushBackContainer(QString::fromLatin1(row.name), row.value.c_str());
+    const std::vector<CertRow> rows = certificateRowTexts(record->certData, len);
+    table.reserve(static_cast<int>(rows.size()));
+    // The arguments cost more than the rest of a row: convert only when shown.
+    const bool debug = QLoggingCategory::defaultCategory()->isDebugEnabled();
+    for (const CertRow& row : rows) {
+        table.append(qMakePair(QString::fromLatin1(row.name), QString::fromUtf8(row.value.c_str())));
+        if (debug) {
+            qDebug("%s", row.name);
+            qDebug("%s", row.value.c_str());
+        }
+    }
+    return table;
 }

@@ -1,7 +1,6 @@
 #pragma once
 // DER certificate to the texts the manager shows: the viewer's eight rows,
 // common names, and validity times as UTC+8 wall-clock time.
-#include <pthread.h>
 #include <ctime>
 #include <string>
 #include <vector>
@@ -15,18 +14,15 @@
 
 #include "CommonCertInfo.h"
 
-// Rows of the last decoded certificate; touched only under g_mutex_viewCert.
-extern QVector<QPair<QString, QString>> g_tableRows;
-extern pthread_mutex_t g_mutex_viewCert;
-
 // Working buffer of every row value and distinguished-name text.
 constexpr size_t kCertTextLen = 1024;
 // Longest common name GetCertName writes, with its terminator: the smallest
 // output buffer callers pass.
 constexpr size_t kCertNameOutLen = 260;
 
-void decodeCertificateDetail(_common_cert_info* record);
-void pushBackContainer(QString name, const char* value);
+// The viewer's table: field name and value of each row, untranslated; none
+// for a null record.
+QVector<QPair<QString, QString>> certificateTableRows(const _common_cert_info* record);
 struct tm getNotBeforTime(x509_crt* crt);
 struct tm getNotAfterTime(x509_crt* crt);
 int removeChar(char* text, char ch);

@@ -1,9 +1,9 @@
 #include "UnicodeTrans.h"
 
-#include <QByteArray>
-#include <QString>
 #include <cstring>
-#include <vector>
+#include <string>
+
+#include "common/utf/Utf.h"
 
 size_t unicodeStringLength(const uint16_t* text, size_t maxUnits)
 {
@@ -17,11 +17,12 @@ DWORD QtUTF16toUTF8(const uint16_t* text, int, char* out, size_t* length)
 {
     if (!text || !out || !length)
         return ZT_ERR_INVALID_ARG;
-    QByteArray utf8 = QString::fromUtf16(reinterpret_cast<const char16_t*>(text)).toUtf8();
-    if (static_cast<size_t>(utf8.size()) > *length)
+    std::string utf8;
+    zvitutf::utf16ToUtf8(std::u16string(reinterpret_cast<const char16_t*>(text)), &utf8, zvitutf::Malformed::Replace);
+    if (utf8.size() > *length)
         return ZT_ERR_INVALID_ARG;
-    *length = static_cast<size_t>(utf8.size());
-    memcpy(out, utf8.constData(), *length);
+    *length = utf8.size();
+    memcpy(out, utf8.data(), *length);
     return 0;
 }
 
@@ -59,14 +60,13 @@ char* charToUnicode(char* buffer, size_t capacity)
     if (!buffer || capacity == 0)
         return buffer;
     size_t len = strnlen(buffer, capacity);
-    QString text = QString::fromUtf8(buffer, static_cast<int>(len));
-    size_t units = static_cast<size_t>(text.size());
+    std::u16string text;
+    zvitutf::utf8ToUtf16(std::string(buffer, len), &text, zvitutf::Malformed::Replace);
+    size_t units = text.size();
     if (units * 2 > capacity)
         units = capacity / 2;
-    std::vector<uint16_t> tmp(units);
-    memcpy(tmp.data(), text.utf16(), units * 2);
     memset(buffer, 0, len < capacity ? len : capacity);
-    memcpy(buffer, tmp.data(), units * 2);
+    memcpy(buffer, text.data(), units * 2);
     return buffer;
 }
 

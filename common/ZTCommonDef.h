@@ -94,7 +94,8 @@ static_assert(offsetof(TokenInfo64, flags) == 96 && offsetof(TokenInfo64, ulMaxS
                   offsetof(TokenInfo64, hardwareVersion) == 184 && offsetof(TokenInfo64, utcTime) == 188,
               "TokenInfo64 offsets");
 
-// Position codes handed to the update and enumeration threads.
+// Position codes handed to the update and enumeration threads: the key
+// events of KeyEvent.h, as objects whose address a thread can be given.
 extern const uint64_t g_nPostions_init;
 extern const uint64_t g_nPostions_add;
 extern const uint64_t g_nPostions_del;

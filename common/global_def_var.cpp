@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "KeyEvent.h"
 #include "zvit_build_config.h"
 
 char g_szFilesRoot[ZT_PATH_LEN] = ZVIT_FILES_ROOT;
@@ -14,9 +15,9 @@ char g_szConfigFilePath[ZT_PATH_LEN] = {0};
 char g_szLanguageQmFileName[ZT_PATH_LEN] = {0};
 DWORD g_dwCachePin_P11 = 1;
 
-const uint64_t g_nPostions_init = 1;
-const uint64_t g_nPostions_add = 2;
-const uint64_t g_nPostions_del = 3;
+const uint64_t g_nPostions_init = ZT_KEY_EVENT_INIT;
+const uint64_t g_nPostions_add = ZT_KEY_EVENT_ADDED;
+const uint64_t g_nPostions_del = ZT_KEY_EVENT_REMOVED;
 
 bool ztFilesPath(char* buffer, const char* relative)
 {

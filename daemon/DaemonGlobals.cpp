@@ -1,6 +1,7 @@
 #include "Daemon.h"
 #include "StopFlag.h"
 
+volatile int g_nThreadExit = 0;
 uint64_t g_dwDevCount = 0;
 bool g_canAutoShowManager = false;
 uint64_t g_dwEnumInfoCount = 0;

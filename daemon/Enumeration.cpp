@@ -5,7 +5,7 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "Daemon.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
@@ -155,7 +155,7 @@ DWORD publishKey(int i, void* handle, bool& published)
 // Steps 6 and 7: one change query; returns the number of valid slots reported.
 uint64_t reportChanges(uint32_t kind)
 {
-    const bool removed = kind == ZTTOKEN_CHANGE_REMOVED;
+    const bool removed = kind == ZT_KEY_EVENT_REMOVED;
     uint64_t list[ZT_MAX_ENUM_DEVICES];
     memset(list, 0xFF, sizeof(list));
     uint64_t count = ZT_MAX_ENUM_DEVICES;
@@ -213,8 +213,8 @@ uint64_t runPass(uint64_t position)
     } catch (...) {
         published = 0;
     }
-    reportChanges(ZTTOKEN_CHANGE_REMOVED);
-    const uint64_t added = reportChanges(ZTTOKEN_CHANGE_ADDED);
+    reportChanges(ZT_KEY_EVENT_REMOVED);
+    const uint64_t added = reportChanges(ZT_KEY_EVENT_ADDED);
     if (published > 0 && lastResult != 0)
         SlotManagerClearSlotInfo();
     ENUM_LOG("#############----leave threadEnumDevice()----############\n\n\n");

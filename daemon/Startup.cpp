@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <pthread.h>
 
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "SystemConfig.h"
 #include "UserSettings.h"
 #include "Daemon.h"

@@ -1,4 +1,3 @@
 #pragma once
-// The daemon's stop flag (defined with the slot registry, which also reads
-// it), set from the signal handler and read by the watch.
-#include "Pkcs11SlotManager.h"
+// The daemon's stop flag, set from the signal handler and read by the watch.
+extern volatile int g_nThreadExit;

@@ -14,7 +14,7 @@
 #include "SystemConfig.h"
 #include "Daemon.h"
 #include "ZTLog.h"
-#include "common_function.h"
+#include "common/CommandLine.h"
 #include "global_def_var.h"
 
 int main(int argc, char* argv[])

@@ -1,17 +1,16 @@
 #include "CertManager.h"
 
 #include <QMessageBox>
-#include <QTreeWidget>
 
 #include <cstring>
 #include <memory>
 
 #include "CertDecode.h"
 #include "DialogCertificateViewer.h"
+#include "KeySelection.h"
 #include "x509/ZvitCert.h"
 
-CCertManager::CCertManager(Ui::UKeyMainWindow* mainWindowUi, QWidget* parent)
-    : QObject(parent), m_mainWindowUi(mainWindowUi)
+CCertManager::CCertManager(const KeySelection* selection, QWidget* parent) : QObject(parent), m_selection(selection)
 {
 }
 
@@ -48,14 +47,13 @@ int CCertManager::GetCertExpireDate_linux(unsigned char* der, unsigned long len,
 
 void CCertManager::clickedViewCert()
 {
-    QTreeWidget* tree = certificateTreeOf(m_mainWindowUi);
-    QList<QTreeWidgetItem*> selected = tree ? tree->selectedItems() : QList<QTreeWidgetItem*>();
-    if (selected.isEmpty()) {
+    if (!m_selection || !m_selection->hasKey()) {
         QMessageBox::warning(nullptr, QStringLiteral("Warning"), QStringLiteral("Please select Certificate"),
                              QMessageBox::Yes, QMessageBox::Yes);
         return;
     }
-    int index = selected.first()->data(0, Qt::UserRole).toInt();
+    // A key node of its own stands for its first certificate, as before.
+    const int index = m_selection->certIndex < 0 ? 0 : m_selection->certIndex;
 
     unsigned char buffer[ZT_CERT_DATA_LEN];
     std::memset(buffer, 0, sizeof buffer);

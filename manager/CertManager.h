@@ -7,21 +7,16 @@
 
 #include "CommonCertInfo.h"
 
-namespace Ui {
-class UKeyMainWindow;
-}
-class QTreeWidget;
+struct KeySelection;
 class QWidget;
-
-// The certificate tree of the main window's form; defined beside that form.
-QTreeWidget* certificateTreeOf(Ui::UKeyMainWindow* form);
 
 class CCertManager : public QObject
 {
     Q_OBJECT
 
 public:
-    CCertManager(Ui::UKeyMainWindow* mainWindowUi, QWidget* parent);
+    // selection: the key and certificate the viewer shows; it outlives this.
+    CCertManager(const KeySelection* selection, QWidget* parent);
 
     // Common names of subject, issuer and subject again into the non-null
     // outputs (each at least 260 bytes, zero-filled by the caller). 0 when
@@ -42,5 +37,5 @@ public:
     unsigned long readCertFromMemByIndex(unsigned char* buffer, unsigned long* length, int index);
 
 private:
-    Ui::UKeyMainWindow* m_mainWindowUi;
+    const KeySelection* m_selection;
 };

@@ -1,16 +1,10 @@
 // The selected key's certificates read back from the token's memory store.
-#include <QTreeWidget>
 #include <exception>
 
 #include "CertManager.h"
 #include "DeviceAccess.h"
+#include "KeySelection.h"
 #include "ZTTokenExp_fundef.h"
-#include "ui_MainWindow.h"
-
-QTreeWidget* certificateTreeOf(Ui::UKeyMainWindow* form)
-{
-    return form ? form->treeWidget : nullptr;
-}
 
 unsigned long CCertManager::readCertFromMemByIndex(unsigned char* buffer, unsigned long* length, int index)
 {
@@ -18,7 +12,8 @@ unsigned long CCertManager::readCertFromMemByIndex(unsigned char* buffer, unsign
         return ~0ul;
     void* device = nullptr;
     try {
-        getDeviceHandleBySelectedNode(certificateTreeOf(m_mainWindowUi), &device);
+        if (m_selection)
+            getDeviceHandleBySelectedNode(*m_selection, &device);
         if (!device)
             return ZT_ERR_NO_DEVICE;
         unsigned long ret = 0;

@@ -1,13 +1,14 @@
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include "CertReader.h"
+
+#include <pthread.h>
 
 #include <QMutex>
 #include <QMutexLocker>
 #include <cstring>
 
 #include "CertManager.h"
-#include "DeviceTables.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 
@@ -130,14 +131,19 @@ DWORD readCertAndWriteItToMemory(void* device)
     return 0;
 }
 
+namespace {
+// One key's certificates into the memory store at a time: passes overlap.
+pthread_mutex_t g_certReadLock = PTHREAD_MUTEX_INITIALIZER;
+}  // namespace
+
 DWORD readDeviceCerts(unsigned long slot)
 {
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "enter readDeviceCerts, SlotID=%d", static_cast<int>(slot));
-    pthread_mutex_lock(&g_mutexDeviceEventNew);
+    pthread_mutex_lock(&g_certReadLock);
     char name[ZT_PATH_LEN] = {0};
     if (SlotManagerGetSlotName(static_cast<int>(slot), name) != 0) {
         ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "readDeviceCerts->SlotManagerGetSlotName szDevName=%s", name);
-        pthread_mutex_unlock(&g_mutexDeviceEventNew);
+        pthread_mutex_unlock(&g_certReadLock);
         return 0;
     }
     name[ZT_PATH_LEN - 1] = '\0';
@@ -149,7 +155,7 @@ DWORD readDeviceCerts(unsigned long slot)
         readCertAndWriteItToMemory(device);
     if (device)
         ZTToken_CloseDevice(device);
-    pthread_mutex_unlock(&g_mutexDeviceEventNew);
+    pthread_mutex_unlock(&g_certReadLock);
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "leave readDeviceCerts\n");
     return 0;
 }

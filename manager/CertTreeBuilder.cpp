@@ -1,5 +1,5 @@
 // Certificate nodes of one device node, read back from the memory store.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QIcon>
 #include <QTreeWidgetItem>

@@ -1,8 +1,8 @@
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include "DeviceAccess.h"
 
-#include <QTreeWidget>
+#include "KeySelection.h"
 #include <cstring>
 
 #include "ZTLog.h"
@@ -37,23 +37,18 @@ void getDeviceHandleByName(void** handle, const char* deviceName)
                      "leave getDeviceHandleByName failed. szDevName_Ansi=%s \n");
 }
 
-void getDeviceHandleBySelectedNode(QTreeWidget* tree, void** handle)
+void getDeviceHandleBySelectedNode(const KeySelection& selection, void** handle)
 {
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "enter getDeviceHandleBySelectedNode ---");
     if (!handle)
         return;
-    const QList<QTreeWidgetItem*> selected = tree ? tree->selectedItems() : QList<QTreeWidgetItem*>();
-    if (selected.isEmpty()) {
+    if (!selection.hasKey()) {
         ZTLog::WriteLog(ZT_LOG_STEP, "ZTZUdeVovavadErudsDlg.cpp", __LINE__,
                         "leave getDeviceHandleBySelectedNode not selected!");
         return;
     }
-    QTreeWidgetItem* node = selected.first();
-    if (node->parent())
-        node = node->parent();
     char name[ZT_PATH_LEN] = {0};
-    const QByteArray stored = node->data(0, Qt::UserRole).toString().toUtf8();
-    strncpy(name, stored.constData(), sizeof(name) - 1);
+    strncpy(name, selection.deviceName.constData(), sizeof(name) - 1);
     openBySlotOfName(handle, name, "getDeviceHandleBySelectedNode szDevName_Ansi=%s, slot = %d \n",
                      "leave getDeviceHandleBySelectedNode failed. szDevName_Ansi=%s \n");
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "leave getDeviceHandleBySelectedNode successed.");

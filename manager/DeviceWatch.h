@@ -1,18 +1,12 @@
 #pragma once
-// The watch thread and the update passes that keep the tree in step with the
-// slot registry.
-#include <cstdint>
+// The watch threads that keep the device model in step with the slot
+// registry: one waits for this process's changes, one follows a restarted
+// daemon's new registry. Each change starts an update pass of the model.
+class DeviceModel;
 
-class UKeyMainWindow;
-
-// Waits for registry changes of this process until g_nThreadExit is set.
-void* threadWaitForSlotChangedNew(void* window);
-// One update pass; position points at g_nPostions_init/add/del.
-void runUpdatePass(UKeyMainWindow* window, const uint64_t* position);
-// Starts a detached thread for one pass; false when no thread could be made.
-bool startUpdateThread(UKeyMainWindow* window, int position);
-bool startWatchThread(UKeyMainWindow* window);
-// Blocks until a started watch thread has ended (g_nThreadExit must be set).
-void joinWatchThread();
-// Blocks until every started update pass has finished.
-void waitForUpdatePasses();
+// Waits for registry changes of this process until stopWatchThread().
+void* threadWaitForSlotChangedNew(void* model);
+// false when already started or no thread could be made.
+bool startWatchThread(DeviceModel* model);
+// Asks the watch threads to end and blocks until they have (within a second).
+void stopWatchThread();

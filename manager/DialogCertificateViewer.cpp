@@ -15,15 +15,6 @@ QString translated(const QString& text)
 {
     return QCoreApplication::translate("QDialog", text.toUtf8().constData());
 }
-
-class ViewerLock
-{
-public:
-    ViewerLock() { pthread_mutex_lock(&g_mutex_viewCert); }
-    ~ViewerLock() { pthread_mutex_unlock(&g_mutex_viewCert); }
-    ViewerLock(const ViewerLock&) = delete;
-    ViewerLock& operator=(const ViewerLock&) = delete;
-};
 }  // namespace
 
 CDialogCertificateViewer::CDialogCertificateViewer(QWidget* parent) : QDialog(parent), ui(new Ui_Dialog_Cert_Viewer)
@@ -43,24 +34,21 @@ CDialogCertificateViewer::CDialogCertificateViewer(QWidget* parent) : QDialog(pa
     const int width = ui->tableWidget->width();
     ui->tableWidget->setColumnWidth(0, static_cast<int>(width * 0.3));
     ui->tableWidget->setColumnWidth(1, static_cast<int>(width * 0.7));
-    pthread_mutex_init(&g_mutex_viewCert, nullptr);
 }
 
 CDialogCertificateViewer::~CDialogCertificateViewer()
 {
     ui->tableWidget->clear();
-    pthread_mutex_destroy(&g_mutex_viewCert);
     delete ui;
 }
 
 long CDialogCertificateViewer::showCertificate(_common_cert_info* record)
 {
-    ViewerLock lock;
-    decodeCertificateDetail(record);
-    ui->tableWidget->setRowCount(g_tableRows.size());
-    for (int i = 0; i < g_tableRows.size(); ++i) {
-        ui->tableWidget->setItem(i, 0, new QTableWidgetItem(translated(g_tableRows[i].first)));
-        ui->tableWidget->setItem(i, 1, new QTableWidgetItem(translated(g_tableRows[i].second)));
+    const QVector<QPair<QString, QString>> rows = certificateTableRows(record);
+    ui->tableWidget->setRowCount(rows.size());
+    for (int i = 0; i < rows.size(); ++i) {
+        ui->tableWidget->setItem(i, 0, new QTableWidgetItem(translated(rows[i].first)));
+        ui->tableWidget->setItem(i, 1, new QTableWidgetItem(translated(rows[i].second)));
     }
     return 0;
 }
@@ -75,7 +63,6 @@ unsigned long CDialogCertificateViewer::initDialogLanguage()
 void CDialogCertificateViewer::slot_itemClicked(int row, int column)
 {
     Q_UNUSED(column);
-    ViewerLock lock;
     // The value, whichever column was clicked.
     QTableWidgetItem* item = ui->tableWidget->item(row, 1);
     if (item)

@@ -1,5 +1,3 @@
-#include "Pkcs11SlotManager.h"
-
 #include "DialogSystemCheck.h"
 
 #include <QHeaderView>
@@ -7,11 +5,10 @@
 #include <QTableWidgetItem>
 #include <QTranslator>
 #include <cstring>
-#include <pthread.h>
 
 #include "CommandOutput.h"
 #include "DeviceAccess.h"
-#include "DeviceTables.h"
+#include "DeviceModel.h"
 #include "LanguageWidgets.h"
 #include "TranslatedFormat.h"
 #include "ZTLog.h"
@@ -22,40 +19,8 @@
 
 int Dialog_System_Check::s_commandTimeoutMs = 3000;
 
-namespace {
-
-struct KeyRow {
-    QByteArray serial;
-    char deviceName[ZT_PATH_LEN];
-};
-
-// A copy of the update passes' tables, taken under their lock.
-QList<KeyRow> pluggedKeys()
-{
-    QList<KeyRow> rows;
-    pthread_mutex_lock(&g_mutexEnumDeviceNew);
-    for (int i = 0; i < ZT_DEVICE_ROWS; ++i) {
-        size_t length = strnlen(g_szSNNew[i], ZT_SERIAL_ROW_LEN);
-        while (length > 0 && g_szSNNew[i][length - 1] == ' ')
-            --length;
-        // An emptied slot before a plugged one must not hide it, and a pulled
-        // key's row may still hold its serial.
-        char name[ZT_PATH_LEN] = {0};
-        if (length == 0 || (i < ZT_SLOT_COUNT && SlotManagerGetSlotName(i, name) != 0))
-            continue;
-        KeyRow row;
-        row.serial = QByteArray(g_szSNNew[i], static_cast<int>(length));
-        memcpy(row.deviceName, g_szDeviceNameNew[i], ZT_PATH_LEN);
-        row.deviceName[ZT_PATH_LEN - 1] = '\0';
-        rows.append(row);
-    }
-    pthread_mutex_unlock(&g_mutexEnumDeviceNew);
-    return rows;
-}
-
-}  // namespace
-
-Dialog_System_Check::Dialog_System_Check(QWidget* parent) : QDialog(parent), ui(new Ui_Dialog_System_Check)
+Dialog_System_Check::Dialog_System_Check(QWidget* parent, const DeviceModel* devices)
+    : QDialog(parent), ui(new Ui_Dialog_System_Check)
 {
     ui->setupUi(this);
     Language_SetDialogStr(ui, &Ui_Dialog_System_Check::retranslateUi, static_cast<QDialog*>(this),
@@ -91,9 +56,10 @@ Dialog_System_Check::Dialog_System_Check(QWidget* parent) : QDialog(parent), ui(
     addRow(text("CurrentStateOfService"), daemonState);
 
     const QString attemptsFormat = text("Password remaining retry attempts");
-    for (const KeyRow& key : pluggedKeys()) {
+    const QVector<DeviceModel::Key> keys = devices ? devices->pluggedKeys() : QVector<DeviceModel::Key>();
+    for (const DeviceModel::Key& key : keys) {
         unsigned long count = 0;
-        const unsigned long ret = getCurrentRetryCount(key.deviceName, &count);
+        const unsigned long ret = getCurrentRetryCount(key.deviceName.constData(), &count);
         // An unreadable key has no known count; 0 would read as locked.
         const QString value = (ret == 0 || ret == 0x30001036u) ? formatTranslated(attemptsFormat, "l", count)
                                                               : text("Status_Unavailable");

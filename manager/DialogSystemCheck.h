@@ -3,6 +3,7 @@
 // default web browser and the PIN attempts left on every plugged key.
 #include <QDialog>
 
+class DeviceModel;
 class Ui_Dialog_System_Check;
 
 class Dialog_System_Check : public QDialog
@@ -10,7 +11,8 @@ class Dialog_System_Check : public QDialog
     Q_OBJECT
 
 public:
-    explicit Dialog_System_Check(QWidget* parent);
+    // devices: the keys to list; none without it.
+    explicit Dialog_System_Check(QWidget* parent, const DeviceModel* devices = nullptr);
     ~Dialog_System_Check() override;
 
     // Time allowed to each command of the check.

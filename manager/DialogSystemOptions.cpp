@@ -29,7 +29,8 @@ const RememberedList kRememberedLists[] = {
 
 }  // namespace
 
-Dialog_System_Options::Dialog_System_Options(QWidget* parent) : QDialog(parent), ui(new Ui_Dialog_System_Options)
+Dialog_System_Options::Dialog_System_Options(QWidget* parent, const DeviceModel* devices)
+    : QDialog(parent), ui(new Ui_Dialog_System_Options), m_devices(devices)
 {
     ui->setupUi(this);
     Language_SetDialogStr(ui, &Ui_Dialog_System_Options::retranslateUi, static_cast<QDialog*>(this),
@@ -100,6 +101,6 @@ void Dialog_System_Options::cancel()
 
 void Dialog_System_Options::slot_openSystemDetectionDialog()
 {
-    Dialog_System_Check check(nullptr);
+    Dialog_System_Check check(nullptr, m_devices);
     check.exec();
 }

@@ -3,6 +3,7 @@
 // answer the user asked to remember, and the way to the system check.
 #include <QDialog>
 
+class DeviceModel;
 class Ui_Dialog_System_Options;
 
 class Dialog_System_Options : public QDialog
@@ -10,7 +11,8 @@ class Dialog_System_Options : public QDialog
     Q_OBJECT
 
 public:
-    explicit Dialog_System_Options(QWidget* parent);
+    // devices: what the system check lists; it outlives the dialog.
+    explicit Dialog_System_Options(QWidget* parent, const DeviceModel* devices = nullptr);
     ~Dialog_System_Options() override;
 
 public slots:
@@ -23,4 +25,5 @@ private:
     void forgetSelectedSite();
 
     Ui_Dialog_System_Options* ui;
+    const DeviceModel* m_devices;
 };

@@ -1,4 +1,4 @@
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include "MainWindow.h"
 
@@ -10,13 +10,13 @@
 
 #include "CertManager.h"
 #include "PinOperations.h"
-#include "DeviceAccess.h"
-#include "DeviceTables.h"
+#include "DeviceModel.h"
+#include "WindowGlobals.h"
 #include "DeviceWatch.h"
 #include "LanguageWidgets.h"
 #include "PlatformApi_Adapter.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "StartupChecks.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
@@ -53,7 +53,8 @@ QByteArray supportProgramId()
 }  // namespace
 
 UKeyMainWindow::UKeyMainWindow(QWidget* parent)
-    : QMainWindow(parent), ui(new Ui::UKeyMainWindow), m_certManager(nullptr), m_pinOperations(nullptr)
+    : QMainWindow(parent), ui(new Ui::UKeyMainWindow), m_devices(new DeviceModel(this)), m_certManager(nullptr),
+      m_pinOperations(nullptr)
 {
     zvitInitImages();
     ui->setupUi(this);
@@ -61,8 +62,8 @@ UKeyMainWindow::UKeyMainWindow(QWidget* parent)
     if (configUInt("IsSupportFormat") == 0)
         ui->pushButton_Format->hide();
 
-    m_pinOperations = new PinOperations(ui, nullptr);
-    m_certManager = new CCertManager(ui, nullptr);
+    m_pinOperations = new PinOperations(&m_devices->selection(), nullptr);
+    m_certManager = new CCertManager(&m_devices->selection(), nullptr);
     connectSignals();
 
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "MainWindow");
@@ -72,7 +73,6 @@ UKeyMainWindow::UKeyMainWindow(QWidget* parent)
     ui->treeWidget->setColumnCount(1);
     ui->treeWidget->setHeaderHidden(true);
     setWindowIcon(QIcon(":/Image/Res/logo.ico"));
-    initThreadMutex();
 }
 
 UKeyMainWindow::~UKeyMainWindow()
@@ -80,14 +80,12 @@ UKeyMainWindow::~UKeyMainWindow()
     delete m_certManager;
     delete m_pinOperations;
     // The watch thread ends within its one-second poll; passes already
-    // started still emit on this window, so they are waited for too.
-    g_nThreadExit = 1;
-    joinWatchThread();
-    waitForUpdatePasses();
+    // started still emit on the model, so they are waited for too.
+    stopWatchThread();
+    m_devices->waitForUpdatePasses();
     SlotManagerUnRegisterProcess();
     DetachFromSharedMemory();
     DestroyWinProcLock();
-    destroyThreadMutex();
     if (g_hWndNew == this)
         g_hWndNew = nullptr;
     delete ui;
@@ -98,15 +96,12 @@ void UKeyMainWindow::connectSignals()
     connect(ui->treeWidget, &QTreeWidget::itemClicked, this, &UKeyMainWindow::slot_treeWidgetItemClicked);
     connect(ui->treeWidget, &QTreeWidget::itemDoubleClicked, this, &UKeyMainWindow::slot_treeItemDoubleClicked);
 
-    connect(this, &UKeyMainWindow::signal_addDeviceToUI, this, &UKeyMainWindow::slot_addTreeTopLevelNode);
-    connect(this, &UKeyMainWindow::signal_addCertNodeToUI, this, &UKeyMainWindow::slot_addTreeSecondaryNode);
-    connect(this, &UKeyMainWindow::signal_displayButton, this, &UKeyMainWindow::slot_displayButton);
-    connect(this, &UKeyMainWindow::signal_openWebBank, this, &UKeyMainWindow::slot_openWebBank);
+    connect(ui->treeWidget, &QTreeWidget::itemSelectionChanged, this, &UKeyMainWindow::updateSelection);
+    followDeviceModel();
+
     connect(this, &UKeyMainWindow::signal_setStatusBarText, this, &UKeyMainWindow::slot_setStatusBarText);
     connect(this, &UKeyMainWindow::signal_verifyPinForSign, m_pinOperations, &PinOperations::slot_verifyPinForSign);
-    connect(this, &UKeyMainWindow::signal_setPinBySlotID, this, &UKeyMainWindow::slot_setPinBySlotID);
-    connect(this, &UKeyMainWindow::signal_showSetPinDialog, this, &UKeyMainWindow::slot_showSetPinDialog);
-    connect(this, &UKeyMainWindow::signal_selectSpecifiedNode, this, &UKeyMainWindow::slot_selectSpecifiedNode);
+    connect(ui->pushButton_ChangePin, &QPushButton::clicked, m_pinOperations, &PinOperations::slot_changePin);
 
     connect(ui->pushButton_OpenLink, &QPushButton::clicked, this, &UKeyMainWindow::slot_openWebBank);
     connect(ui->pushButton_ViewCert, &QPushButton::clicked, this, &UKeyMainWindow::slot_clickedViewCert);
@@ -115,6 +110,36 @@ void UKeyMainWindow::connectSignals()
     connect(ui->pushButton_Format, &QPushButton::clicked, this, &UKeyMainWindow::slot_clickedInitToken);
     connect(ui->pushButton_Refresh, &QPushButton::clicked, this, &UKeyMainWindow::slot_clickedRefresh);
     connect(ui->pushButton_SystemSetting, &QPushButton::clicked, this, &UKeyMainWindow::slot_systemOptions);
+}
+
+void UKeyMainWindow::followDeviceModel()
+{
+    // Passes emit from their own threads: each delivery is queued to this
+    // window's thread and carries its own copy of names and texts.
+    DeviceModel* model = m_devices;
+    connect(model, &DeviceModel::keysCleared, this, [this] { slot_addTreeTopLevelNode(0, QString(), QByteArray()); });
+    connect(model, &DeviceModel::keyFound, this,
+            [this](QString nodeText, QByteArray deviceName) { slot_addTreeTopLevelNode(1, nodeText, deviceName); });
+    connect(model, &DeviceModel::certificatesRead, this, [this] { slot_addTreeSecondaryNode(1, QByteArray()); });
+    connect(model, &DeviceModel::keysPresent, this, [this](bool present) { slot_displayButton(present, 0); });
+    connect(model, &DeviceModel::statusText, this, [this](QString key) { slot_setStatusBarText(key, 0); });
+    connect(model, &DeviceModel::openBankPage, this, &UKeyMainWindow::slot_openWebBank);
+    connect(model, &DeviceModel::selectNode, this, &UKeyMainWindow::slot_selectSpecifiedNode);
+    connect(model, &DeviceModel::setPinRequested, this, &UKeyMainWindow::slot_setPinBySlotID);
+}
+
+void UKeyMainWindow::updateSelection()
+{
+    KeySelection& selection = m_devices->selection();
+    const QList<QTreeWidgetItem*> selected = ui->treeWidget->selectedItems();
+    selection = KeySelection();
+    if (selected.isEmpty())
+        return;
+    QTreeWidgetItem* node = selected.first();
+    QTreeWidgetItem* key = node->parent() ? node->parent() : node;
+    selection.deviceName = key->data(0, Qt::UserRole).toString().toUtf8().left(ZT_PATH_LEN - 1);
+    if (node->parent())
+        selection.certIndex = node->data(0, Qt::UserRole).toInt();
 }
 
 void UKeyMainWindow::loadBanner()
@@ -142,8 +167,7 @@ long UKeyMainWindow::initDialog()
     if (ret != 0)
         return ret;
 
-    g_dwIniForceModifyPin = configUInt("ForcedModifyPIN");
-    g_dwSoftKBStyle = configUInt("SoftKBStyle");
+    m_devices->setForceModifyPin(configUInt("ForcedModifyPIN") == 1);
 
     if (!LoadZTUtilLib()) {
         ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "LoadZTUtilLib() failed!");
@@ -166,10 +190,10 @@ long UKeyMainWindow::initDialog()
     if (!SlotManagerRegisterProcess())
         return ZT_ERR_UNEXPECTED;
 
-    emit signal_displayButton(false, 0);
-    runThreadWaitForSlotChanged();
+    slot_displayButton(false, 0);
+    startWatchThread(m_devices);
     ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "runThreadUpdateUI(INIT)");
-    runThreadUpdateUI(static_cast<int>(g_nPostions_init));
+    runThreadUpdateUI(ZT_KEY_EVENT_INIT);
     return 0;
 }
 
@@ -209,74 +233,12 @@ void UKeyMainWindow::show_MainWindow()
     platformapi_showApp(this);
 }
 
-void UKeyMainWindow::initThreadMutex()
-{
-    pthread_mutex_init(&g_mutexEnumDeviceNew, nullptr);
-    pthread_mutex_init(&g_mutexDeviceEventNew, nullptr);
-}
-
-void UKeyMainWindow::destroyThreadMutex()
-{
-    pthread_mutex_destroy(&g_mutexEnumDeviceNew);
-    pthread_mutex_destroy(&g_mutexDeviceEventNew);
-}
-
-void UKeyMainWindow::runThreadWaitForSlotChanged()
-{
-    startWatchThread(this);
-}
-
 void UKeyMainWindow::runThreadUpdateUI(int position)
 {
-    startUpdateThread(this, position);
-}
-
-void UKeyMainWindow::getDeviceHandleBySelectedNode(void** handle)
-{
-    ::getDeviceHandleBySelectedNode(ui->treeWidget, handle);
-}
-
-void UKeyMainWindow::sendSignal_addDeviceToUI(int role, QString stringDeviceLabel, QByteArray szDeviceName)
-{
-    emit signal_addDeviceToUI(role, stringDeviceLabel, szDeviceName);
-}
-
-void UKeyMainWindow::sendSignal_addCertNodeToUI(int role, QByteArray szDeviceName)
-{
-    emit signal_addCertNodeToUI(role, szDeviceName);
-}
-
-void UKeyMainWindow::sendSignal_displayButton(bool bShow, unsigned long dwButtonFlag)
-{
-    emit signal_displayButton(bShow, dwButtonFlag);
-}
-
-void UKeyMainWindow::sendSignal_openWebBank()
-{
-    emit signal_openWebBank();
+    m_devices->startUpdatePass(static_cast<ZTKeyEvent>(position));
 }
 
 void UKeyMainWindow::sendSignal_setStatusBarText(QString str, unsigned long lParam)
 {
     emit signal_setStatusBarText(str, lParam);
-}
-
-void UKeyMainWindow::sendSignal_verifyPinForSign()
-{
-    emit signal_verifyPinForSign();
-}
-
-void UKeyMainWindow::sendSignal_setPinBySlotID(int slotID)
-{
-    emit signal_setPinBySlotID(slotID);
-}
-
-void UKeyMainWindow::sendSignal_showSetPinDialog(const char* szDeviceName)
-{
-    emit signal_showSetPinDialog(szDeviceName);
-}
-
-void UKeyMainWindow::sendSignal_selectSpecifiedNode(int index)
-{
-    emit signal_selectSpecifiedNode(index);
 }

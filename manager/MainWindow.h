@@ -1,13 +1,15 @@
 #pragma once
 // The manager's one main window: the tree of plugged keys and their
-// certificates, the action buttons and the status bar. Worker threads change
-// it only through the signals below, which Qt queues to the GUI thread.
+// certificates, the action buttons and the status bar. It follows its device
+// model, whose update passes run on worker threads and reach it by queued
+// signals.
 #include <QByteArray>
 #include <QMainWindow>
 #include <QString>
 
 class QTreeWidgetItem;
 class CCertManager;
+class DeviceModel;
 class PinOperations;
 
 namespace Ui {
@@ -30,14 +32,10 @@ public:
     void hide_MainWindow();
     void show_MainWindow();
 
-    void initThreadMutex();
-    void destroyThreadMutex();
-    void runThreadWaitForSlotChanged();
+    // Starts an update pass of the device model (a ZTKeyEvent).
     void runThreadUpdateUI(int position);
+    DeviceModel* devices() const { return m_devices; }
 
-    // Opens the key of the tree's selected node (or of its parent); *handle
-    // stays as given when nothing is selected, null when opening fails.
-    void getDeviceHandleBySelectedNode(void** handle);
     void addCertificatesToUI(char* deviceName, QTreeWidgetItem* deviceNode);
 
     // Set-PIN prompt of the PIN operations.
@@ -45,32 +43,14 @@ public:
 
     Ui::UKeyMainWindow* form() const { return ui; }
 
-    // Emitters for worker code.
-    void sendSignal_addDeviceToUI(int role, QString stringDeviceLabel, QByteArray szDeviceName);
-    void sendSignal_addCertNodeToUI(int role, QByteArray szDeviceName);
-    void sendSignal_displayButton(bool bShow, unsigned long dwButtonFlag);
-    void sendSignal_openWebBank();
     void sendSignal_setStatusBarText(QString str, unsigned long lParam);
-    void sendSignal_verifyPinForSign();
-    void sendSignal_setPinBySlotID(int slotID);
-    void sendSignal_showSetPinDialog(const char* szDeviceName);
-    void sendSignal_selectSpecifiedNode(int index);
 
 public slots:
     void slot_showAboutDialog();
 
 signals:
-    // Device names cross threads as copies: a later pass may rewrite the
-    // process-wide table before a queued delivery runs.
-    void signal_addDeviceToUI(int role, QString stringDeviceLabel, QByteArray szDeviceName);
-    void signal_addCertNodeToUI(int role, QByteArray szDeviceName);
-    void signal_displayButton(bool bShow, unsigned long dwButtonFlag);
-    void signal_openWebBank();
     void signal_setStatusBarText(QString str, unsigned long lParam);
     void signal_verifyPinForSign();
-    void signal_setPinBySlotID(int slotID);
-    void signal_showSetPinDialog(const char* szDeviceName);
-    void signal_selectSpecifiedNode(int index);
 
 private slots:
     void slot_addTreeTopLevelNode(int role, QString stringDeviceLabel, QByteArray szDeviceName);
@@ -88,11 +68,13 @@ private slots:
     void slot_systemOptions();
     void slot_clickedInitToken();
     void slot_setPinBySlotID(int slotID);
-    void slot_showSetPinDialog(const char* szDeviceName);
     void slot_selectSpecifiedNode(int index);
 
 private:
     void connectSignals();
+    void followDeviceModel();
+    // The tree's selected node into the model's selection.
+    void updateSelection();
     void loadBanner();
     void showDeviceState(QTreeWidgetItem* item, int column);
     void showCertificateValidity(QTreeWidgetItem* item, int column);
@@ -105,6 +87,7 @@ private:
     Ui::UKeyMainWindow* ui;
     const char* m_startupFailureKey = nullptr;
     QString m_startupFailureDetail;
+    DeviceModel* m_devices;
     CCertManager* m_certManager;
     PinOperations* m_pinOperations;
 };

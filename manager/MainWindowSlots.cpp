@@ -8,6 +8,7 @@
 #include <ctime>
 
 #include "CertManager.h"
+#include "common/KeyEvent.h"
 #include "DeviceAccess.h"
 #include "LanguageWidgets.h"
 #include "TranslatedFormat.h"
@@ -216,7 +217,7 @@ void UKeyMainWindow::slot_clickedDownloadCert()
 
 void UKeyMainWindow::slot_clickedRefresh()
 {
-    runThreadUpdateUI(static_cast<int>(g_nPostions_init));
+    runThreadUpdateUI(ZT_KEY_EVENT_INIT);
     displayMsg("Refresh_Success", 64);
 }
 

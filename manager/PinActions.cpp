@@ -1,12 +1,13 @@
 // Sign test, format, set-PIN prompt, options and about: entry points of the
 // main window.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QTreeWidget>
 #include <cstring>
 
 #include "DeviceAccess.h"
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
+#include "DeviceModel.h"
 #include "DialogAbout.h"
 #include "DialogSystemOptions.h"
 #include "OperationMessages.h"
@@ -34,11 +35,11 @@ QTreeWidgetItem* selectedDeviceNode(QTreeWidget* tree)
     return node->parent() ? node->parent() : node;
 }
 
-void deviceNameOf(QTreeWidgetItem* node, char name[ZT_PATH_LEN])
+// The device name of the model's selected key.
+void deviceNameOf(const KeySelection& selection, char name[ZT_PATH_LEN])
 {
     memset(name, 0, ZT_PATH_LEN);
-    const QByteArray stored = node->data(0, Qt::UserRole).toString().toUtf8();
-    strncpy(name, stored.constData(), ZT_PATH_LEN - 1);
+    strncpy(name, selection.deviceName.constData(), ZT_PATH_LEN - 1);
 }
 
 }  // namespace
@@ -57,7 +58,7 @@ void UKeyMainWindow::slot_clickedSignTest()
         return;
     }
     char name[ZT_PATH_LEN];
-    deviceNameOf(item->parent() ? item->parent() : item, name);
+    deviceNameOf(m_devices->selection(), name);
     unsigned long count = 0;
     const unsigned long ret = getCurrentRetryCount(name, &count);
     if (ret == kPinNeverChanged) {
@@ -84,7 +85,7 @@ void UKeyMainWindow::slot_clickedInitToken()
         return;
     }
     char name[ZT_PATH_LEN];
-    deviceNameOf(node, name);
+    deviceNameOf(m_devices->selection(), name);
     const QByteArray serial = serialOfNodeText(node->text(0));
     const QByteArray second = formatTranslated(localizedText("Format_Prompt_Two"), "s", serial.constData()).toUtf8();
 
@@ -111,7 +112,7 @@ void UKeyMainWindow::slot_clickedInitToken()
         showSetPinDialog(name, "Format_Success");
     else
         showNotice("Format_Failed", 0x10);
-    runThreadUpdateUI(static_cast<int>(g_nPostions_init));
+    runThreadUpdateUI(ZT_KEY_EVENT_INIT);
     ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "leave slot_clickedInitToken dwRet=%x", ret);
 }
 
@@ -159,18 +160,12 @@ void UKeyMainWindow::slot_setPinBySlotID(int slotID)
     showSetPinDialog(name, "Device_Not_Set_Password");
 }
 
-void UKeyMainWindow::slot_showSetPinDialog(const char* szDeviceName)
-{
-    ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "enter slot_showSetPinDialog DeviceName=%s",
-                    szDeviceName ? szDeviceName : "");
-    showSetPinDialog(szDeviceName, "Device_Not_Set_Password");
-    ZTLog::WriteLog(ZT_LOG_TRACE, LOG_SOURCE, __LINE__, "leave slot_showSetPinDialog.");
-}
-
 void UKeyMainWindow::slot_systemOptions()
 {
-    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "slot_systemOptions g_szSNNew--- %.20s", g_szSNNew[0]);
-    Dialog_System_Options dialog(this);
+    const QVector<DeviceModel::Key> keys = m_devices->pluggedKeys();
+    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "slot_systemOptions g_szSNNew--- %.20s",
+                    keys.isEmpty() ? "" : keys.first().serial.constData());
+    Dialog_System_Options dialog(this, m_devices);
     dialog.exec();
 }
 

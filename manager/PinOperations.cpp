@@ -1,36 +1,31 @@
 #include "PinOperations.h"
 
-#include <QTreeWidget>
-
 #include "DeviceAccess.h"
+#include "KeySelection.h"
 #include "OperationMessages.h"
 #include "ZTCommonDef.h"
 #include "ZTLog.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
-#include "ui_MainWindow.h"
 
 #define LOG_SOURCE "DAzoZidozuz"
 
-PinOperations::PinOperations(Ui::UKeyMainWindow* mainWindowUi, QObject* parent)
-    : QObject(parent), m_mainWindowUi(mainWindowUi)
+PinOperations::PinOperations(const KeySelection* selection, QObject* parent) : QObject(parent), m_selection(selection)
 {
-    if (m_mainWindowUi)
-        connect(m_mainWindowUi->pushButton_ChangePin, SIGNAL(clicked()), this, SLOT(slot_changePin()));
 }
 
 namespace {
 
 // Opens the selected key and reads its PIN record. A key that vanished or
 // cannot be read is said so rather than ignored.
-void* openSelectedWithPinInfo(Ui::UKeyMainWindow* ui, uint8_t record[ZTTOKEN_PININFO_LEN])
+void* openSelectedWithPinInfo(const KeySelection* selection, uint8_t record[ZTTOKEN_PININFO_LEN])
 {
-    if (!ui || ui->treeWidget->selectedItems().isEmpty()) {
+    if (!selection || !selection->hasKey()) {
         showNotice("Please_Select_Device", 0);
         return nullptr;
     }
     void* handle = nullptr;
-    getDeviceHandleBySelectedNode(ui->treeWidget, &handle);
+    getDeviceHandleBySelectedNode(*selection, &handle);
     if (handle && readUserPinInfo(handle, record))
         return handle;
     ZTLog::WriteLog(ZT_LOG_FAILURE, LOG_SOURCE, __LINE__, "PIN information of the selected key unreadable");
@@ -59,7 +54,7 @@ bool pinUsable(const uint8_t record[ZTTOKEN_PININFO_LEN])
 void PinOperations::slot_verifyPinForSign()
 {
     uint8_t record[ZTTOKEN_PININFO_LEN] = {0};
-    void* handle = openSelectedWithPinInfo(m_mainWindowUi, record);
+    void* handle = openSelectedWithPinInfo(m_selection, record);
     if (!handle)
         return;
     if (pinUsable(record)) {
@@ -74,7 +69,7 @@ void PinOperations::slot_verifyPinForSign()
 void PinOperations::slot_changePin()
 {
     uint8_t record[ZTTOKEN_PININFO_LEN] = {0};
-    void* handle = openSelectedWithPinInfo(m_mainWindowUi, record);
+    void* handle = openSelectedWithPinInfo(m_selection, record);
     if (!handle)
         return;
     if (pinUsable(record)) {

@@ -3,21 +3,20 @@
 // test's PIN verification.
 #include <QObject>
 
-namespace Ui {
-class UKeyMainWindow;
-}
+struct KeySelection;
 
 class PinOperations : public QObject
 {
     Q_OBJECT
 
 public:
-    PinOperations(Ui::UKeyMainWindow* mainWindowUi, QObject* parent);
+    // selection: the key the operations act on; it outlives them.
+    PinOperations(const KeySelection* selection, QObject* parent);
 
 public slots:
     void slot_verifyPinForSign();
     void slot_changePin();
 
 private:
-    Ui::UKeyMainWindow* m_mainWindowUi;
+    const KeySelection* m_selection;
 };

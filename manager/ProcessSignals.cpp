@@ -8,7 +8,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
 #include "MainWindow.h"
 
 namespace {

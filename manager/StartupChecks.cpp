@@ -8,8 +8,8 @@
 #include <QTranslator>
 #include <cstdio>
 
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "ZTCommonDef.h"
 #include "ZTLog.h"
 #include "global_def_var.h"

@@ -10,7 +10,7 @@
 #include <memory>
 
 #include "BridgeQuestions.h"
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
 #include "ProcessScan.h"
 #include "ProcessSignals.h"
 #include "StartupChecks.h"
@@ -20,7 +20,7 @@
 #include "ZTUtil_fundef.h"
 #include "ZTWebSocketServer.h"
 #include "MainWindow.h"
-#include "common_function.h"
+#include "common/CommandLine.h"
 #include "global_def_var.h"
 
 #define LOG_SOURCE "main.cpp"

@@ -11,8 +11,9 @@ add_library(zvitmanager STATIC
     CommandOutput.cpp
     ConfigValues.cpp
     DeviceAccess.cpp
-    DeviceTables.cpp
+    DeviceModel.cpp
     DeviceWatch.cpp
+    WindowGlobals.cpp
     DialogAbout.cpp
     DialogAbout.ui
     DialogSystemCheck.cpp
@@ -34,7 +35,7 @@ add_library(zvitmanager STATIC
 )
 set_target_properties(zvitmanager PROPERTIES AUTOMOC ON AUTOUIC ON)
 target_include_directories(zvitmanager PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(zvitmanager PUBLIC zvitbridge zvitcert zvitimages zvitcommon_widgets zvitcommon zvitbindings
+target_link_libraries(zvitmanager PUBLIC zvitbridge zvitcert zvitregistry zvitimages zvitcommon_widgets zvitcommon zvitbindings
     Qt5::Widgets Threads::Threads)
 add_dependencies(zvitmanager zvitimages)
 

@@ -1,7 +1,7 @@
 // Our own overhead between a registry change and the certificate nodes on
 // screen (the watch thread's poll and the pass's 500 ms pause left out), the
 // start-up time of the installed program and its idle memory.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <benchmark/benchmark.h>
 
@@ -18,10 +18,11 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "DeviceTables.h"
+#include "DeviceModel.h"
+#include "WindowGlobals.h"
 #include "DeviceWatch.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "SystemConfig.h"
 #include "TestRoot.h"
 #include "ZTUtil_fundef.h"
@@ -84,7 +85,7 @@ void BM_ChangeToCertificateNodes(benchmark::State& state)
     // Connected before the start-up pass can emit; queued behind the
     // window's own slot, so it counts passes whose nodes are on screen.
     int passesShown = 0;
-    QObject::connect(window.get(), &UKeyMainWindow::signal_addCertNodeToUI, window.get(), [&] { ++passesShown; });
+    QObject::connect(window->devices(), &DeviceModel::certificatesRead, window.get(), [&] { ++passesShown; });
     if (window->initDialog() != 0) {
         state.SkipWithError("initDialog failed");
         return;

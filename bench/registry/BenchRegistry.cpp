@@ -12,9 +12,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "TestRoot.h"
 #include "ZTUtil_fundef.h"
 
@@ -109,7 +109,7 @@ void BM_MarkWith100Processes(benchmark::State& state)
             reg->procs[i].slotmap = -1;
         }
         state.ResumeTiming();
-        DWORD rv = SlotManagerSetSlotChanged(ZT_SLOT_ADDED, 0);
+        DWORD rv = SlotManagerSetSlotChanged(ZT_KEY_EVENT_ADDED, 0);
         benchmark::DoNotOptimize(rv);
     }
     for (int i = 0; i < ZT_PROC_COUNT; ++i)

@@ -3,7 +3,7 @@
 // the type the bridge binds.
 #include <type_traits>
 
-#include "SkfApi.h"
+#include "bindings/SkfApi.h"
 
 #define SKF_EXPORT extern "C" __attribute__((visibility("default")))
 #define SKF_CHECK_SIGNATURE(name) \

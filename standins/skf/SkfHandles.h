@@ -4,7 +4,7 @@
 // being dereferenced.
 #include <string>
 
-#include "SkfApi.h"
+#include "bindings/SkfApi.h"
 
 namespace skfstub {
 

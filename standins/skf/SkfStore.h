@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "SkfApi.h"
+#include "bindings/SkfApi.h"
 #include "SkfHandles.h"
 #include "Store.h"
 

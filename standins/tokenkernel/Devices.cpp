@@ -207,14 +207,14 @@ ZTTK_EXPORT uint32_t ZTToken_GetDeviceChange(uint32_t kind, uint64_t* slots, uin
     std::lock_guard<std::mutex> lock(s.mutex);
     if (!s.initialised)
         return ZTTOKEN_ERR_NOT_INITIALISED;
-    if ((kind != ZTTOKEN_CHANGE_ADDED && kind != ZTTOKEN_CHANGE_REMOVED) || !count || (*count > 0 && !slots))
+    if ((kind != ZT_KEY_EVENT_ADDED && kind != ZT_KEY_EVENT_REMOVED) || !count || (*count > 0 && !slots))
         return ZTTOKEN_ERR_INVALID_ARG;
     std::set<std::pair<int, std::string>> current;
     for (const vtoken::KeyRecord& key : s.store->pluggedKeys())
         current.insert({key.slot, key.serial});
     const uint64_t capacity = *count;
     uint64_t written = 0;
-    if (kind == ZTTOKEN_CHANGE_ADDED) {
+    if (kind == ZT_KEY_EVENT_ADDED) {
         std::set<std::pair<int, std::string>> known;
         for (const auto& entry : s.knownForAdded) {
             if (current.count(entry))

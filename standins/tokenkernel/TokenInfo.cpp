@@ -5,7 +5,7 @@
 
 #include "Pin.h"
 #include "TokenState.h"
-#include "Utf16.h"
+#include "common/utf/Utf.h"
 #include "ZTCommonDef.h"
 
 using namespace zttk;
@@ -121,7 +121,7 @@ ZTTK_EXPORT uint32_t ZTToken_GetTokenLabel(void* device, uint16_t* label, uint64
     if (rv != ZTTOKEN_OK)
         return rv;
     std::u16string text;
-    if (!vtoken::utf8ToUtf16(record.label, &text))
+    if (!zvitutf::utf8ToUtf16(record.label, &text))
         return ZTTOKEN_ERR_DAMAGED;
     uint64_t bytes = text.size() * 2;
     if (!length)
@@ -155,7 +155,7 @@ ZTTK_EXPORT uint32_t ZTToken_SetTokenLabel(void* device, const uint16_t* label, 
     for (uint64_t i = 0; i < length; i += 2)
         text += static_cast<char16_t>(bytes[i] | bytes[i + 1] << 8);
     std::string utf8;
-    if (!vtoken::utf16ToUtf8(text, &utf8) || !vtoken::validLabel(utf8))
+    if (!zvitutf::utf16ToUtf8(text, &utf8) || !vtoken::validLabel(utf8))
         return ZTTOKEN_ERR_INVALID_ARG;
     return codeOf(state().store->update(record.serial, [&](vtoken::KeyRecord& r) {
         r.label = utf8;

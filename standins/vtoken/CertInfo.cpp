@@ -8,7 +8,7 @@
 #include <mbedtls/x509.h>
 
 #include "Record.h"
-#include "Utf16.h"
+#include "common/utf/Utf.h"
 
 namespace vtoken {
 
@@ -74,7 +74,7 @@ std::string valueText(const mbedtls_x509_buf& value)
     if (value.tag == MBEDTLS_ASN1_BMP_STRING) {
         for (size_t i = 0; i + 1 < value.len; i += 2)
             wide += static_cast<char16_t>(value.p[i] << 8 | value.p[i + 1]);
-        if (!utf16ToUtf8(wide, &raw))
+        if (!zvitutf::utf16ToUtf8(wide, &raw))
             raw = std::string(value.len / 2, '?');
     } else {
         raw.assign(reinterpret_cast<const char*>(value.p), value.len);
@@ -86,7 +86,7 @@ std::string valueText(const mbedtls_x509_buf& value)
         if (c >= 0x80) {
             length = c >= 0xf0 ? 4 : c >= 0xe0 ? 3 : 2;
             std::u16string check;
-            if (i + length > raw.size() || !utf8ToUtf16(raw.substr(i, length), &check)) {
+            if (i + length > raw.size() || !zvitutf::utf8ToUtf16(raw.substr(i, length), &check)) {
                 out += '?';
                 ++i;
                 continue;

@@ -4,7 +4,7 @@
 
 #include "Encoding.h"
 #include "Pin.h"
-#include "Utf16.h"
+#include "common/utf/Utf.h"
 
 namespace vtoken {
 
@@ -23,7 +23,7 @@ bool printableUtf8(const std::string& text)
     }
     // Well-formed exactly when it converts: one UTF-8 rule for names and labels.
     std::u16string unused;
-    return utf8ToUtf16(text, &unused);
+    return zvitutf::utf8ToUtf16(text, &unused);
 }
 
 std::string pinLine(const char* name, const PinSecret& pin)

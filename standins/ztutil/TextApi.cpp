@@ -4,14 +4,14 @@
 
 #include "Export.h"
 #include "OutputBuffer.h"
-#include "Utf.h"
+#include "common/utf/Utf.h"
 
 ZTUTIL_EXPORT uint32_t ZTUtil_AnsiToUnicode(const char* text, uint16_t* out, size_t* length)
 {
     if (!text || !out || !length)
         return ZTUTIL_ERR_INVALID_ARG;
     std::u16string wide;
-    if (!ztUtf8ToUtf16(text, &wide))
+    if (!zvitutf::utf8ToUtf16(text, &wide))
         return ZTUTIL_ERR_BAD_DATA;
     return ztCopyUnits(wide, out, length);
 }
@@ -25,7 +25,7 @@ ZTUTIL_EXPORT uint32_t ZTUtil_UnicodeToAnsi(const uint16_t* text, char* out, siz
     for (const uint16_t* p = text; *p; ++p)
         wide += static_cast<char16_t>(*p);
     std::string narrow;
-    if (!ztUtf16ToUtf8(wide, &narrow))
+    if (!zvitutf::utf16ToUtf8(wide, &narrow))
         return ZTUTIL_ERR_BAD_DATA;
     return ztCopyText(narrow, out, length);
 }

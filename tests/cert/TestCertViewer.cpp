@@ -22,7 +22,8 @@
 #include "CertFixtures.h"
 #include "CertManager.h"
 #include "DialogCertificateViewer.h"
-#include "FakeMainWindow.h"
+#include "FakeCertStore.h"
+#include "KeySelection.h"
 #include "TestRoot.h"
 #include "global_def_var.h"
 
@@ -77,19 +78,15 @@ void clickCell(QTableWidget* table, int row, int column)
 }
 
 struct MainWindowFake {
-    QTreeWidget tree;
-    Ui::UKeyMainWindow form;
-    CCertManager manager{&form, nullptr};
-    QTreeWidgetItem* cert = nullptr;
-    MainWindowFake()
-    {
-        form.treeWidget = &tree;
-        auto* device = new QTreeWidgetItem(&tree, QStringList(QStringLiteral("VKEY0001")));
-        cert = new QTreeWidgetItem(device, QStringList(QStringLiteral("SM2 Holder")));
-        cert->setData(0, Qt::UserRole, 5);
-        FakeCertStore::reset();
-    }
+    KeySelection selection;
+    CCertManager manager{&selection, nullptr};
+    MainWindowFake() { FakeCertStore::reset(); }
     ~MainWindowFake() { FakeCertStore::reset(); }
+    void selectCertificate()
+    {
+        selection.deviceName = "VKEY0001";
+        selection.certIndex = 5;
+    }
 };
 }  // namespace
 
@@ -217,7 +214,7 @@ TEST(ViewSelectedCert, OpensTheViewerOnTheStoredCertificate)
         *length = der.size();
         return 0ul;
     };
-    window.cert->setSelected(true);
+    window.selectCertificate();
     QString shownSubject;
     int shownRows = 0;
     whenModal([&](QWidget* modal) {
@@ -258,7 +255,7 @@ TEST(ViewSelectedCert, EmptySelectionWarnsAndOpensNoViewer)
 TEST(ViewSelectedCert, FailedOrOversizedStoreReadsShowSafeRows)
 {
     MainWindowFake window;
-    window.cert->setSelected(true);
+    window.selectCertificate();
     auto closeAndCount = [](int* rows, QString* version) {
         whenModal([rows, version](QWidget* modal) {
             auto* table = modal->findChild<QTableWidget*>(QStringLiteral("tableWidget"));

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "UnicodeTrans.h"
+#include "common/utf/Utf.h"
 
 TEST(UnicodeTrans, Utf8AndUtf16RoundTripWithinBounds)
 {
@@ -47,4 +48,31 @@ TEST(UnicodeTrans, CatCompareAndShortName)
     EXPECT_EQ(std::string(shortName, 14), std::string("Reader Nam") + "56" + "89");
     EXPECT_EQ(ccidShortName("abcde", shortName), 1);
     EXPECT_EQ(ccidShortName(nullptr, shortName), 1);
+}
+
+TEST(UnicodeTrans, MalformedTextIsRefusedOrReplacedNeverPassedOn)
+{
+    // The stand-ins refuse a malformed label; what is shown gets U+FFFD.
+    std::u16string wide = u"kept";
+    EXPECT_FALSE(zvitutf::utf8ToUtf16("a\xC0\x80" "b", &wide));  // overlong NUL
+    EXPECT_FALSE(zvitutf::utf8ToUtf16("\xED\xA0\x80", &wide));    // a surrogate in UTF-8
+    EXPECT_FALSE(zvitutf::utf8ToUtf16("\xF4\x90\x80\x80", &wide));  // past U+10FFFF
+    EXPECT_FALSE(zvitutf::utf8ToUtf16("\xE9\x92", &wide));          // cut short
+    EXPECT_EQ(wide, u"kept");
+    ASSERT_TRUE(zvitutf::utf8ToUtf16("a\xC0\x80" "b\xE9\x92", &wide, zvitutf::Malformed::Replace));
+    EXPECT_EQ(wide, u"a\uFFFD\uFFFDb\uFFFD\uFFFD");
+
+    std::string narrow = "kept";
+    const std::u16string lone = {u'x', static_cast<char16_t>(0xDC00), static_cast<char16_t>(0xD800)};
+    EXPECT_FALSE(zvitutf::utf16ToUtf8(lone, &narrow));
+    EXPECT_EQ(narrow, "kept");
+    ASSERT_TRUE(zvitutf::utf16ToUtf8(lone, &narrow, zvitutf::Malformed::Replace));
+    EXPECT_EQ(narrow, "x\xEF\xBF\xBD\xEF\xBF\xBD");
+
+    // The buffer helpers take the same path: an unpaired surrogate is shown, not cut.
+    const uint16_t text[] = {'K', 0xD800, 0};
+    char out[8];
+    size_t len = sizeof(out);
+    ASSERT_EQ(QtUTF16toUTF8(text, 0, out, &len), 0u);
+    EXPECT_EQ(std::string(out, len), "K\xEF\xBF\xBD");
 }

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "PollWait.h"
 #include "PrivateSessionBus.h"
 #include "TestRoot.h"

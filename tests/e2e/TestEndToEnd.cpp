@@ -3,7 +3,7 @@
 // process) shows it, a web page asks the manager's bridge about it and
 // changes its PIN, the manager's sign test must then take the new PIN, the
 // manager formats it, and the daemon is restarted under the running manager.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "RegistryFixture.h"
 #include "ZTCommonDef.h"
 

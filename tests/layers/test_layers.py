@@ -12,6 +12,7 @@ SOURCE = None
 RANK = {
     "bindings": 0,
     "common": 0,
+    "registry": 1,
     "certs": 1,
     "standins": 2,
     "bridge": 2,
@@ -22,8 +23,6 @@ RANK = {
 # The bindings of the maker's libraries and the platform layer under them are
 # one layer in two folders.
 ONE_LAYER = {"bindings", "common"}
-# The SKF calling convention is the bridge's; the stand-in implements it.
-ALLOWED = {("standins/skf/", "bridge/SkfApi.h")}
 
 SOURCE_ENDINGS = (".h", ".hpp", ".cpp", ".c")
 CMAKE_FILE = re.compile(r"(CMakeLists\.txt|\.cmake)$")
@@ -45,9 +44,6 @@ def files():
 
 
 def may_use(user, used_path):
-    # A build file names the folder of the allowed header, not the header.
-    if any(user.startswith(u) and (used_path == p or p.startswith(used_path)) for u, p in ALLOWED):
-        return True
     a, b = top(user), top(used_path)
     return a == b or {a, b} <= ONE_LAYER or (b in RANK and RANK[b] < RANK[a])
 

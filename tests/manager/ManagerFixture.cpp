@@ -1,4 +1,4 @@
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include "ManagerFixture.h"
 
@@ -11,10 +11,10 @@
 #include <filesystem>
 
 #include "ChildProcess.h"
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
 #include "DeviceWatch.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "SystemConfig.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"
@@ -83,7 +83,6 @@ bool ManagerTest::startWindow(const std::function<void(UKeyMainWindow*)>& before
 {
     if (getLanguageFileName(g_szLanguageQmFileName) != 0)
         return false;
-    resetWebBankOpenedForTesting();
     m_window.reset(new UKeyMainWindow(nullptr));
     if (beforeInit)
         beforeInit(m_window.get());
@@ -141,7 +140,7 @@ void ManagerTest::plugAndPublish(const std::string& serial, int slot, const std:
                                      nullptr, utf16),
               0u);
     if (announce) {
-        ASSERT_EQ(SlotManagerSetSlotChanged(ZT_SLOT_ADDED, slot), 0u);
+        ASSERT_EQ(SlotManagerSetSlotChanged(ZT_KEY_EVENT_ADDED, slot), 0u);
     }
 }
 
@@ -156,7 +155,7 @@ void ManagerTest::unplugAndUnpublish(const std::string& serial, int slot, bool a
     if (ZTToken_ClearMemInfo)
         ZTToken_ClearMemInfo(static_cast<uint64_t>(slot), ZTTOKEN_MEMINFO_CERTS);
     if (announce) {
-        ASSERT_EQ(SlotManagerSetSlotChanged(ZT_SLOT_REMOVED, slot), 0u);
+        ASSERT_EQ(SlotManagerSetSlotChanged(ZT_KEY_EVENT_REMOVED, slot), 0u);
     }
 }
 

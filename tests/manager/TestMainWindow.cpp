@@ -1,5 +1,5 @@
 // The main window over a real registry, virtual keys and the token library.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -16,7 +16,9 @@
 #include <chrono>
 #include <thread>
 
-#include "DeviceTables.h"
+#include "DeviceModel.h"
+#include "ZTTokenExp_fundef.h"
+#include "WindowGlobals.h"
 #include "ManagerFixture.h"
 #include "MainWindow.h"
 #include "ui_MainWindow.h"
@@ -230,7 +232,7 @@ TEST_F(ManagerTest, ForcedPinChangeIsRequestedOncePerInsertion)
     plugAndPublish("KEYH08", 1, "Hal", kUserPinToBeChanged);
     QList<int> requests;
     ASSERT_TRUE(startWindow([&](UKeyMainWindow* window) {
-        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, window, [&](int slot) { requests << slot; });
+        QObject::connect(window->devices(), &DeviceModel::setPinRequested, window, [&](int slot) { requests << slot; });
     }));
     ASSERT_TRUE(waitUntil([&] { return requests.size() == 1; }));
     EXPECT_EQ(requests.first(), 1);
@@ -260,7 +262,7 @@ TEST_F(ManagerTest, TheKeyAskedForANewPinIsTheSelectedOneWhateverItsSlot)
     plugAndPublish("KEYN14", 1, "Ned", 0x00080000);
     QList<int> requests;
     ASSERT_TRUE(startWindow([&](UKeyMainWindow* window) {
-        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, window, [&](int slot) { requests << slot; });
+        QObject::connect(window->devices(), &DeviceModel::setPinRequested, window, [&](int slot) { requests << slot; });
     }));
     ASSERT_TRUE(waitUntil([&] { return requests.size() == 1; }));
     EXPECT_EQ(requests.first(), 1);
@@ -275,7 +277,7 @@ TEST_F(ManagerTest, NoForcedPinChangeUnlessConfiguredExactlyOne)
     plugAndPublish("KEYI09", 0, "Ivy", 0x00080000);
     int requests = 0;
     ASSERT_TRUE(startWindow([&](UKeyMainWindow* window) {
-        QObject::connect(window, &UKeyMainWindow::signal_setPinBySlotID, window, [&](int) { ++requests; });
+        QObject::connect(window->devices(), &DeviceModel::setPinRequested, window, [&](int) { ++requests; });
     }));
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
     m_window->runThreadUpdateUI(1);
@@ -291,12 +293,13 @@ TEST_F(ManagerTest, ClosingWhilePassesAreUnderwayWaitsForThem)
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
     // Passes held up behind a long one emit on the window later: it must
     // outlive them (the sanitizer reports any use after it is gone).
-    pthread_mutex_lock(&g_mutexEnumDeviceNew);
+    pthread_mutex_lock(m_window->devices()->passLock());
     m_window->runThreadUpdateUI(1);
     m_window->runThreadUpdateUI(3);
-    std::thread release([] {
+    pthread_mutex_t* passLock = m_window->devices()->passLock();
+    std::thread release([passLock] {
         std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-        pthread_mutex_unlock(&g_mutexEnumDeviceNew);
+        pthread_mutex_unlock(passLock);
     });
     stopWindow();
     release.join();
@@ -310,13 +313,13 @@ TEST_F(ManagerTest, RefreshAnswersAtOnceEvenWhileAPassHoldsTheLock)
     plugAndPublish("KEYK11", 0, "Kim", 0, false);
     ASSERT_TRUE(startWindow());
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
-    pthread_mutex_lock(&g_mutexEnumDeviceNew);
+    pthread_mutex_lock(m_window->devices()->passLock());
     const QStringList boxes =
         answerBoxes([&] { m_window->form()->pushButton_Refresh->click(); }, "pushButton_OK");
     EXPECT_EQ(boxes.size(), 1);
     // The pass it started is still waiting: the tree was not cleared yet.
     EXPECT_EQ(tree()->topLevelItemCount(), 1);
-    pthread_mutex_unlock(&g_mutexEnumDeviceNew);
+    pthread_mutex_unlock(m_window->devices()->passLock());
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1 && tree()->topLevelItem(0)->isExpanded(); }));
 }
 
@@ -364,3 +367,48 @@ TEST_F(ManagerTest, AMissingLanguageFileEndsStartUp)
 }
 
 #include "TestMainWindow.moc"
+
+// The update pass on its own: what it tells a window, in order, with no window.
+TEST_F(ManagerTest, UpdatePassTellsKeysSelectionAndPinRequestsWithoutAWindow)
+{
+    const uint64_t kUserPinToBeChanged = 0x00080000;
+    makeKey("KEYM01", "Mia", {{"sm2", "c1", "sm2", "sign"}});
+    makeKey("KEYN02", "Ned", {});
+    plugAndPublish("KEYN02", 2, "Ned", kUserPinToBeChanged, false);
+    plugAndPublish("KEYM01", 0, "Mia", 0, false);
+    ASSERT_TRUE(LoadZTTokenLib(ZTTOKEN_CALLER_MANAGER));
+
+    DeviceModel model;
+    model.setForceModifyPin(true);
+    QStringList told;
+    QObject::connect(&model, &DeviceModel::keysCleared, [&] { told << "cleared"; });
+    QObject::connect(&model, &DeviceModel::keyFound, [&](QString text, QByteArray name) {
+        told << "key " + text + (name.isEmpty() ? " without a name" : "");
+    });
+    QObject::connect(&model, &DeviceModel::certificatesRead, [&] { told << "certificates"; });
+    QObject::connect(&model, &DeviceModel::keysPresent, [&](bool on) { told << QString("present %1").arg(on); });
+    QObject::connect(&model, &DeviceModel::statusText, [&](QString key) { told << "status " + key; });
+    QObject::connect(&model, &DeviceModel::selectNode, [&](int at) { told << QString("select %1").arg(at); });
+    QObject::connect(&model, &DeviceModel::setPinRequested, [&](int slot) { told << QString("set PIN %1").arg(slot); });
+
+    // Slot 2's node is the tree's second: empty slots leave no node.
+    model.runUpdatePass(ZT_KEY_EVENT_INIT);
+    EXPECT_EQ(told, QStringList({"cleared", "key Mia(KEYM01)", "key Ned(KEYN02)", "certificates", "present 1",
+                                 "select 1", "set PIN 2"}));
+    // The same key is asked once; its removal forgets the request.
+    told.clear();
+    model.runUpdatePass(ZT_KEY_EVENT_INIT);
+    EXPECT_FALSE(told.contains("set PIN 2")) << told.join(", ").toStdString();
+    unplugAndUnpublish("KEYN02", 2, false);
+    told.clear();
+    model.runUpdatePass(ZT_KEY_EVENT_REMOVED);
+    EXPECT_EQ(told, QStringList({"cleared", "key Mia(KEYM01)", "certificates", "present 1", "select 0"}));
+    ASSERT_EQ(model.pluggedKeys().size(), 1);
+    EXPECT_EQ(model.pluggedKeys().first().serial, QByteArray("KEYM01"));
+
+    unplugAndUnpublish("KEYM01", 0, false);
+    told.clear();
+    model.runUpdatePass(ZT_KEY_EVENT_INIT);
+    EXPECT_EQ(told, QStringList({"cleared", "status Enum_NotFoundDev", "present 0", "select 0"}));
+    EXPECT_TRUE(model.pluggedKeys().isEmpty());
+}

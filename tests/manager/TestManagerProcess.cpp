@@ -1,6 +1,6 @@
 // The installed tarnukey as a process: single instance, "-sys", show and
 // hide signals. Uses the build's installed root and its registry names.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <gtest/gtest.h>
 
@@ -16,10 +16,10 @@
 #include <unistd.h>
 #include <vector>
 
-#include "Pkcs11Mutex.h"
+#include "registry/Pkcs11Mutex.h"
 #include "ProcessScan.h"
 #include "TestRoot.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "ZTUtil_fundef.h"
 #include "global_def_var.h"
 

@@ -1,6 +1,6 @@
 // What the manager does when what it needs is missing: it starts the key
 // service itself, and otherwise says what is wrong instead of ending silently.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -12,8 +12,8 @@
 #include <unistd.h>
 
 #include "ManagerFixture.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "StartupChecks.h"
 #include "MainWindow.h"
 #include "global_def_var.h"

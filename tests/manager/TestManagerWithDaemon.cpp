@@ -1,7 +1,7 @@
 // The whole road of a key: the real daemon on a simulated USB bus publishes
 // it, this process's main window shows it with its certificates, and takes
 // it away again when the key is pulled.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <gtest/gtest.h>
 
@@ -16,7 +16,7 @@
 
 #include "ChildProcess.h"
 #include "DaemonHarness.h"
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
 #include "SystemConfig.h"
 #include "ZTTokenExp_fundef.h"
 #include "ZTUIExtend_fundef.h"

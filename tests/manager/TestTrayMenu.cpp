@@ -1,5 +1,5 @@
 // The tray icon's menu per "SupportProgramID" and its activation.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QAction>
 #include <QMenu>
@@ -8,7 +8,7 @@
 
 #include <csignal>
 
-#include "DeviceTables.h"
+#include "WindowGlobals.h"
 #include "ManagerFixture.h"
 #include "ProcessSignals.h"
 #include "TrayMenu.h"

@@ -1,13 +1,16 @@
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include "OperationsTest.h"
 
+#include <QPushButton>
 #include <QTreeWidget>
 
+#include "MainWindow.h"
 #include "OperationMessages.h"
 #include "Pin.h"
 #include "Store.h"
 #include "TestRoot.h"
+#include "ui_MainWindow.h"
 
 vtoken::KeyRecord OperationsTest::key(const std::string& serial) const
 {
@@ -32,8 +35,12 @@ void OperationsTest::startWith(const std::vector<std::pair<std::string, std::str
     for (size_t i = 0; i < keys.size(); ++i)
         plugAndPublish(keys[i].first, static_cast<int>(i), keys[i].second);
     ASSERT_TRUE(startWindow());
+    // The nodes show before the pass has read the certificates and enabled
+    // the buttons: wait for the whole pass.
     ASSERT_TRUE(waitUntil([&] {
         if (tree()->topLevelItemCount() != static_cast<int>(keys.size()))
+            return false;
+        if (!keys.empty() && !m_window->form()->pushButton_ChangePin->isEnabled())
             return false;
         for (size_t i = 0; i < certsPerKey.size(); ++i)
             if (tree()->topLevelItem(static_cast<int>(i))->childCount() != certsPerKey[i])

@@ -1,5 +1,5 @@
 // Format with its two confirmations and the set-PIN prompt that follows.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QTreeWidget>
 

@@ -1,6 +1,6 @@
 // Options, system check and about dialogs, and the command runner under the
 // system check.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -215,7 +215,7 @@ TEST_F(SystemCheckTest, APulledKeyLeavesTheTable)
     unplugAndUnpublish("KEYQ02", 1);
     ASSERT_TRUE(waitUntil([&] { return tree()->topLevelItemCount() == 1; }));
     PathOverride path(m_bin);
-    Dialog_System_Check check(nullptr);
+    Dialog_System_Check check(nullptr, m_window->devices());
     const auto rows = rowsOf(check.findChild<QTableWidget*>("tableWidget"));
     ASSERT_EQ(rows.size(), 4u);
     EXPECT_EQ(rows[3], std::make_pair(std::string("KEYP01"), std::string("PIN attempts left: 10")));

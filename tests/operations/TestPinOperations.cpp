@@ -1,5 +1,5 @@
 // Change PIN, the forced set-PIN request and the signature test on virtual keys.
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 
 #include <QTreeWidget>
 

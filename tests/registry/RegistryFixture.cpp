@@ -10,11 +10,18 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "MutexLock.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
-#include "Pkcs11SlotManager.h"
+#include "registry/MutexLock.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "ZTUtil_fundef.h"
+
+std::atomic<bool> g_registryWaitStop{false};
+
+bool registryWaitStopped()
+{
+    return g_registryWaitStop.load();
+}
 
 void RegistryTest::SetUp()
 {
@@ -25,7 +32,7 @@ void RegistryTest::SetUp()
     m_shmName = base + "P11X64";
     m_lockName = base + "P11SHMLOCK";
     g_MgrProcIndex = 0;
-    g_nThreadExit = 0;
+    g_registryWaitStop = false;
 }
 
 void RegistryTest::TearDown()
@@ -43,7 +50,7 @@ void RegistryTest::TearDown()
     for (auto& entry : g_semNameArray)
         entry[0] = '\0';
     g_MgrProcIndex = 0;
-    g_nThreadExit = 0;
+    g_registryWaitStop = false;
     m_root.reset();
 }
 

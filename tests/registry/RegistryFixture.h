@@ -3,6 +3,7 @@
 // real processes, every shared object removed again at the end.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,6 +11,10 @@
 #include <vector>
 
 #include "TestRoot.h"
+
+// The tests' change waits end when this is set (see registryWaitStopped).
+extern std::atomic<bool> g_registryWaitStop;
+bool registryWaitStopped();
 
 class RegistryTest : public ::testing::Test
 {

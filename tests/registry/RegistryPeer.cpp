@@ -21,9 +21,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "RegistryTokenInfo.h"
 #include "ZTUtil_fundef.h"
 #include "global_def_var.h"
@@ -82,7 +82,7 @@ int consume(int count, const char* ready, const char* out)
     std::string lines;
     for (int i = 0; i < count; ++i) {
         int kind = -1, slot = -1;
-        if (SlotManagerGetSlotChanged(&kind, &slot) != 0)
+        if (SlotManagerGetSlotChanged(&kind, &slot, nullptr) != 0)
             return 3;
         lines += std::to_string(kind) + " " + std::to_string(slot) + "\n";
         writeText(out, lines);

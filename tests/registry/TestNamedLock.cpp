@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "MutexLock.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
-#include "Pkcs11SlotManager.h"
+#include "registry/MutexLock.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "RegistryFixture.h"
 
 namespace {

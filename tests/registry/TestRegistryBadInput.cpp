@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "RegistryFixture.h"
 #include "RegistryTokenInfo.h"
 
@@ -93,7 +93,7 @@ TEST_F(RegistryTest, SlotNumbersAndKindsOutsideTheTableChangeNothing)
     // A foreign writer's slotmap that names no slot is reported as nothing.
     __atomic_store_n(&reg()->procs[g_MgrProcIndex].slotmap, 7, __ATOMIC_RELEASE);
     int kind = -1;
-    EXPECT_EQ(SlotManagerGetSlotChanged(&kind, &slot), 0u);
+    EXPECT_EQ(SlotManagerGetSlotChanged(&kind, &slot, registryWaitStopped), 0u);
     EXPECT_EQ(slot, 255);
     EXPECT_EQ(kind, 0);
 }
@@ -196,6 +196,6 @@ TEST_F(RegistryTest, UnregisteringWithoutAnEntryLeavesOthersAlone)
     EXPECT_TRUE(before == segmentCopy());
     int kind = 0, slot = 0;
     ASSERT_EQ(SlotManagerSetSlotChanged(2, 3), 0u);
-    EXPECT_EQ(SlotManagerGetSlotChanged(&kind, &slot), 0x10000007u);
+    EXPECT_EQ(SlotManagerGetSlotChanged(&kind, &slot, registryWaitStopped), 0x10000007u);
     EXPECT_EQ(reg()->procs[0].slotmap, 3) << "the peer's change is still there for it";
 }

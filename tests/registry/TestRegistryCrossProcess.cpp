@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "RegistryFixture.h"
 
 namespace {
@@ -112,7 +112,7 @@ TEST_F(RegistryTest, DaemonRestartLeavesAttachedConsumersOnTheOldSegment)
     ASSERT_TRUE(SlotManagerRegisterProcess());
     ASSERT_EQ(peer({"mark", "2", "0"}), 0);
     int kind = 0, slot = 0;
-    ASSERT_EQ(SlotManagerGetSlotChanged(&kind, &slot), 0u);
+    ASSERT_EQ(SlotManagerGetSlotChanged(&kind, &slot, registryWaitStopped), 0u);
     EXPECT_EQ(kind, 2);
     EXPECT_EQ(slot, 0);
     char name[260];
@@ -133,7 +133,7 @@ TEST_F(RegistryTest, RejoiningFollowsARestartedDaemonAndEndsTheOldWait)
     int kind = -1, slot = -1;
     std::atomic<bool> waitEnded{false};
     std::thread waiter([&] {
-        SlotManagerGetSlotChanged(&kind, &slot);
+        SlotManagerGetSlotChanged(&kind, &slot, registryWaitStopped);
         waitEnded = true;
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
@@ -145,9 +145,9 @@ TEST_F(RegistryTest, RejoiningFollowsARestartedDaemonAndEndsTheOldWait)
     for (int i = 0; i < 300 && !waitEnded; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(waitEnded) << "the wait on the old segment was not ended";
-    g_nThreadExit = 1;  // frees a wait that was not ended, for the join
+    g_registryWaitStop = true;  // frees a wait that was not ended, for the join
     waiter.join();
-    g_nThreadExit = 0;
+    g_registryWaitStop = false;
     EXPECT_EQ(kind, 0);
     EXPECT_EQ(slot, 255);
     EXPECT_NE(g_pSharedMemory, old);
@@ -163,7 +163,7 @@ TEST_F(RegistryTest, RejoiningFollowsARestartedDaemonAndEndsTheOldWait)
     ASSERT_EQ(SlotManagerGetSlotName(0, name), 0u);
     EXPECT_STREQ(name, "VKEY-NEW");
     ASSERT_EQ(peer({"mark", "2", "0"}), 0);
-    ASSERT_EQ(SlotManagerGetSlotChanged(&kind, &slot), 0u);
+    ASSERT_EQ(SlotManagerGetSlotChanged(&kind, &slot, registryWaitStopped), 0u);
     EXPECT_EQ(kind, 2);
     EXPECT_EQ(slot, 0);
     ASSERT_EQ(SlotManagerRejoinRegistry(&rejoined), 0u);
@@ -221,25 +221,25 @@ TEST_F(RegistryTest, RejoiningKeepsTheRegistryWhileTheNameIsGoneOrHalfMade)
     shm_unlink(otherName.c_str());
 }
 
-TEST_F(RegistryTest, StopFlagEndsTheWaitWithNothingCollected)
+TEST_F(RegistryTest, StopPredicateEndsTheWaitWithNothingCollected)
 {
     ASSERT_EQ(SlotManagerInitialize(), 0u);
     ASSERT_TRUE(SlotManagerRegisterProcess());
     std::thread stopper([] {
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
-        g_nThreadExit = 1;
+        g_registryWaitStop = true;
     });
     int kind = -1, slot = -1;
     auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(SlotManagerGetSlotChanged(&kind, &slot), 0u);
+    EXPECT_EQ(SlotManagerGetSlotChanged(&kind, &slot, registryWaitStopped), 0u);
     stopper.join();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     EXPECT_EQ(slot, 255);
     EXPECT_EQ(slotmapOf(g_MgrProcIndex), -1);
 
-    // A change pending before the call is collected at once, stop flag or not.
+    // A change pending before the call is collected at once, stop asked or not.
     ASSERT_EQ(SlotManagerSetSlotChanged(3, 2), 0u);
-    EXPECT_EQ(SlotManagerGetSlotChanged(&kind, &slot), 0u);
+    EXPECT_EQ(SlotManagerGetSlotChanged(&kind, &slot, registryWaitStopped), 0u);
     EXPECT_EQ(kind, 3);
     EXPECT_EQ(slot, 2);
 }

@@ -5,7 +5,7 @@
 #include <set>
 
 #include "UtilLibraryFixture.h"
-#include "common_function.h"
+#include "common/PinStrength.h"
 
 TEST_F(UtilLibraryTest, HexRoundTripsAndStaysInBounds)
 {

@@ -5,7 +5,7 @@
 #include <mbedtls/sha256.h>
 
 #include "Record.h"
-#include "Utf16.h"
+#include "common/utf/Utf.h"
 
 using namespace vtoken;
 
@@ -202,18 +202,18 @@ TEST(KeyRecord, FieldRulesAtTheirBoundaries)
 TEST(KeyRecord, LabelsCrossAsUtf16AndBack)
 {
     std::u16string wide;
-    ASSERT_TRUE(utf8ToUtf16("A中\xf0\x9f\x94\x91", &wide));  // ASCII, BMP, and a key emoji
+    ASSERT_TRUE(zvitutf::utf8ToUtf16("A中\xf0\x9f\x94\x91", &wide));  // ASCII, BMP, and a key emoji
     ASSERT_EQ(4u, wide.size());
     EXPECT_EQ(u'A', wide[0]);
     EXPECT_EQ(0x4e2d, wide[1]);
     EXPECT_EQ(0xd83d, wide[2]);
     EXPECT_EQ(0xdd11, wide[3]);
     std::string back;
-    ASSERT_TRUE(utf16ToUtf8(wide, &back));
+    ASSERT_TRUE(zvitutf::utf16ToUtf8(wide, &back));
     EXPECT_EQ("A中\xf0\x9f\x94\x91", back);
-    EXPECT_FALSE(utf16ToUtf8(std::u16string(1, static_cast<char16_t>(0xd800)), &back));
-    EXPECT_FALSE(utf16ToUtf8(std::u16string(1, static_cast<char16_t>(0xdc00)), &back));
-    EXPECT_FALSE(utf8ToUtf16("\xc0\x80", &wide));
+    EXPECT_FALSE(zvitutf::utf16ToUtf8(std::u16string(1, static_cast<char16_t>(0xd800)), &back));
+    EXPECT_FALSE(zvitutf::utf16ToUtf8(std::u16string(1, static_cast<char16_t>(0xdc00)), &back));
+    EXPECT_FALSE(zvitutf::utf8ToUtf16("\xc0\x80", &wide));
 }
 
 }  // namespace

@@ -280,33 +280,33 @@ TEST_F(TokenLibrary, TheMemoryStoreIsSharedBetweenProcessesAndClearedPerSlot)
 
 TEST_F(TokenLibrary, ChangesFollowTheToolsPlugAndUnplug)
 {
-    EXPECT_EQ((std::vector<uint64_t>{0, 1}), changes(ZTTOKEN_CHANGE_ADDED));
-    EXPECT_TRUE(changes(ZTTOKEN_CHANGE_ADDED).empty());
-    EXPECT_TRUE(changes(ZTTOKEN_CHANGE_REMOVED).empty());
+    EXPECT_EQ((std::vector<uint64_t>{0, 1}), changes(ZT_KEY_EVENT_ADDED));
+    EXPECT_TRUE(changes(ZT_KEY_EVENT_ADDED).empty());
+    EXPECT_TRUE(changes(ZT_KEY_EVENT_REMOVED).empty());
 
     tool({"unplug", "K1"});
     EXPECT_EQ(1u, enumerate().size());
-    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZTTOKEN_CHANGE_REMOVED));
-    EXPECT_TRUE(changes(ZTTOKEN_CHANGE_REMOVED).empty());
-    EXPECT_TRUE(changes(ZTTOKEN_CHANGE_ADDED).empty());
+    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZT_KEY_EVENT_REMOVED));
+    EXPECT_TRUE(changes(ZT_KEY_EVENT_REMOVED).empty());
+    EXPECT_TRUE(changes(ZT_KEY_EVENT_ADDED).empty());
 
     tool({"plug", "K1"});
-    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZTTOKEN_CHANGE_ADDED));
-    EXPECT_TRUE(changes(ZTTOKEN_CHANGE_REMOVED).empty());
+    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZT_KEY_EVENT_ADDED));
+    EXPECT_TRUE(changes(ZT_KEY_EVENT_REMOVED).empty());
 
     // Another key in the same slot between two queries: removed and added.
     tool({"create", "K3", "--label", "Third", "--pin", "12345678"});
     tool({"unplug", "K1"});
     tool({"plug", "K3"});
-    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZTTOKEN_CHANGE_REMOVED));
-    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZTTOKEN_CHANGE_ADDED));
+    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZT_KEY_EVENT_REMOVED));
+    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZT_KEY_EVENT_ADDED));
 
     // More changes than room: the rest waits for the next query.
     tool({"unplug", "K2"});
     tool({"unplug", "K3"});
-    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZTTOKEN_CHANGE_REMOVED, 1));
-    EXPECT_EQ((std::vector<uint64_t>{1}), changes(ZTTOKEN_CHANGE_REMOVED, 1));
-    EXPECT_TRUE(changes(ZTTOKEN_CHANGE_REMOVED).empty());
+    EXPECT_EQ((std::vector<uint64_t>{0}), changes(ZT_KEY_EVENT_REMOVED, 1));
+    EXPECT_EQ((std::vector<uint64_t>{1}), changes(ZT_KEY_EVENT_REMOVED, 1));
+    EXPECT_TRUE(changes(ZT_KEY_EVENT_REMOVED).empty());
     EXPECT_TRUE(enumerate().empty());
 
     uint64_t count = 10;

@@ -17,8 +17,8 @@
 
 #include "ChildProcess.h"
 #include "Language.h"
-#include "Pkcs11Mutex.h"
-#include "Pkcs11SharedMemory.h"
+#include "registry/Pkcs11Mutex.h"
+#include "registry/Pkcs11SharedMemory.h"
 #include "Store.h"
 #include "TestRoot.h"
 #include "ZTUtil_fundef.h"
@@ -27,6 +27,14 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+// The consumer thread's wait ends when this is set.
+std::atomic<bool> g_consumerStop{false};
+
+bool consumerStopRequested()
+{
+    return g_consumerStop.load();
+}
 
 std::atomic<int> s_counter {0};
 
@@ -369,13 +377,13 @@ bool DaemonHarness::startConsumer()
         return false;
     if (!SlotManagerRegisterProcess())
         return false;
-    g_nThreadExit = 0;
+    g_consumerStop = false;
     m_consumer.reset(new Consumer());
     Consumer* c = m_consumer.get();
     c->thread = std::thread([c] {
-        while (!g_nThreadExit) {
+        while (!g_consumerStop) {
             int kind = -1, slot = -1;
-            if (SlotManagerGetSlotChanged(&kind, &slot) != 0 || g_nThreadExit)
+            if (SlotManagerGetSlotChanged(&kind, &slot, consumerStopRequested) != 0 || g_consumerStop)
                 break;
             std::lock_guard<std::mutex> lock(c->mutex);
             c->changes.push_back({kind, slot});
@@ -406,7 +414,7 @@ void DaemonHarness::stopConsumer()
 {
     if (!m_consumer)
         return;
-    g_nThreadExit = 1;
+    g_consumerStop = true;
     if (m_consumer->thread.joinable())
         m_consumer->thread.join();
     SlotManagerUnRegisterProcess();

@@ -13,7 +13,7 @@
 
 #include "LaunchRecorder.h"
 #include "PrivateSessionBus.h"
-#include "Pkcs11SlotManager.h"
+#include "registry/Pkcs11SlotManager.h"
 #include "UsbTestbed.h"
 
 class DaemonHarness

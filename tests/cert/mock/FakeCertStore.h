@@ -1,17 +1,6 @@
 #pragma once
-// Stand-ins for the two things the certificate manager takes from the main
-// window: its form's certificate tree and the token's memory store read.
+// Stand-in for the token's memory store read of the certificate manager.
 #include <functional>
-
-class QTreeWidget;
-
-namespace Ui {
-class UKeyMainWindow
-{
-public:
-    QTreeWidget* treeWidget = nullptr;
-};
-}  // namespace Ui
 
 struct FakeCertStore {
     // Called by CCertManager::readCertFromMemByIndex; null means "empty index".

@@ -6,12 +6,11 @@
 #include <unistd.h>
 
 #include "MutexLock.h"
-#include "PlatformApi.h"
+#include "common/PlatformApi.h"
 #include "Pkcs11Mutex.h"
-#include "ZTLog.h"
+#include "common/ZTLog.h"
 
 int g_MgrProcIndex = 0;
-volatile int g_nThreadExit = 0;
 
 namespace {
 
@@ -370,15 +369,15 @@ DWORD SlotManagerGetSlotInfoBySlotNo(int slot, void** handle, char* deviceName, 
 
 DWORD SlotManagerSetSlotChanged(int kind, int slot)
 {
-    if (!validSlot(slot) || (kind != ZT_SLOT_ADDED && kind != ZT_SLOT_REMOVED))
+    if (!validSlot(slot) || (kind != ZT_KEY_EVENT_ADDED && kind != ZT_KEY_EVENT_REMOVED))
         return ZT_ERR_INVALID_ARG;
     LockedRegistry locked;
     if (locked.code)
         return locked.code;
     ZTSlotRegistry* reg = locked.reg;
     ZTSlotRecord& rec = reg->slotRecords[slot];
-    const uint64_t flags = kind == ZT_SLOT_ADDED ? ZT_SLOT_FLAGS_PRESENT : ZT_SLOT_FLAGS_EMPTY;
-    const uint8_t present = kind == ZT_SLOT_ADDED ? 1 : 0;
+    const uint64_t flags = kind == ZT_KEY_EVENT_ADDED ? ZT_SLOT_FLAGS_PRESENT : ZT_SLOT_FLAGS_EMPTY;
+    const uint8_t present = kind == ZT_KEY_EVENT_ADDED ? 1 : 0;
     // The slot reads as it is to a PKCS#11 reader that looks at the flags,
     // also when nobody is free to be told: a key pulled and another plugged
     // into the same slot in one pass ends present, a key gone ends empty.
@@ -403,7 +402,7 @@ DWORD SlotManagerSetSlotChanged(int kind, int slot)
     return 0;
 }
 
-DWORD SlotManagerGetSlotChanged(int* kind, int* slot)
+DWORD SlotManagerGetSlotChanged(int* kind, int* slot, ZTStopRequested stopRequested)
 {
     if (!kind || !slot)
         return ZT_ERR_INVALID_ARG;
@@ -430,7 +429,7 @@ DWORD SlotManagerGetSlotChanged(int* kind, int* slot)
     const bool waited = loadSlotmap(proc) == -1;
     if (waited) {
         int32_t seen = -1;
-        while ((seen = loadSlotmap(proc)) == -1 && g_nThreadExit == 0)
+        while ((seen = loadSlotmap(proc)) == -1 && !(stopRequested && stopRequested()))
             Sleep(1000);
         ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SoltManager", __LINE__, "%s:  after while:procp->slotmap is %08x\n",
                         "C_WaitForSlotEvent", static_cast<unsigned>(seen));
@@ -446,7 +445,7 @@ DWORD SlotManagerGetSlotChanged(int* kind, int* slot)
     int collected = pending & 0xFF;
     int collectedKind = 0;  // nothing pending (stopped), or a value that is no slot
     if (validSlot(collected))
-        collectedKind = (reg->slotRecords[collected].flags & 1) ? ZT_SLOT_ADDED : ZT_SLOT_REMOVED;
+        collectedKind = (reg->slotRecords[collected].flags & 1) ? ZT_KEY_EVENT_ADDED : ZT_KEY_EVENT_REMOVED;
     else
         collected = 255;
     *kind = collectedKind;

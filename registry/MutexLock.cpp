@@ -13,8 +13,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "PlatformApi.h"
-#include "ZTLog.h"
+#include "common/PlatformApi.h"
+#include "common/ZTLog.h"
 
 // Why a side object and not the registry segment for the holder record: the
 // PKCS#11 library may write any reserved byte of the segment, and the daemon

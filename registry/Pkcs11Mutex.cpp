@@ -2,8 +2,8 @@
 
 #include <new>
 
-#include "ShareNames.h"
-#include "ZTLog.h"
+#include "common/ShareNames.h"
+#include "common/ZTLog.h"
 
 CZTMutex* g_pSharedMemoryLock = nullptr;
 

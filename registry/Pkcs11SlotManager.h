@@ -6,7 +6,8 @@
 #include <cstdint>
 
 #include "Pkcs11SharedMemory.h"
-#include "ZTCommonDef.h"
+#include "common/KeyEvent.h"
+#include "common/ZTCommonDef.h"
 
 #define ZT_SLOT_COUNT 4
 #define ZT_PROC_COUNT 100
@@ -15,9 +16,7 @@
 #define ZT_SERIAL_LEN 16
 #define ZT_RESERVED_AREA_LEN 4097
 
-// Change kinds reported to consumers.
-#define ZT_SLOT_ADDED 2
-#define ZT_SLOT_REMOVED 3
+// Change kinds reported to consumers: ZT_KEY_EVENT_ADDED, ZT_KEY_EVENT_REMOVED.
 
 // Slot flags: token present | removable device.
 #define ZT_SLOT_FLAGS_PRESENT 3
@@ -96,9 +95,9 @@ static_assert(offsetof(ZTSlotRegistry, info) == 8 && offsetof(ZTSlotRegistry, sl
 
 // Index of this process's entry; 0 after unregistering.
 extern int g_MgrProcIndex;
-// Stop flag of the program's worker threads; set by the program (also from a
-// signal handler), read by the change wait.
-extern volatile int g_nThreadExit;
+// Asked once a second by the change wait; true ends the wait with nothing
+// collected. Called on the waiting thread, so it must only read a flag.
+typedef bool (*ZTStopRequested)();
 
 DWORD SlotManagerInitialize();
 DWORD SlotManagerFinalize();
@@ -115,7 +114,7 @@ DWORD SlotManagerGetSlotByName(int* slot, const char* deviceName, int count);
 DWORD SlotManagerGetSlotInfoBySlotNo(int slot, void** handle, char* deviceName, unsigned char* label,
                                      unsigned char* serial, unsigned long* tokenFlags);
 DWORD SlotManagerSetSlotChanged(int kind, int slot);
-DWORD SlotManagerGetSlotChanged(int* kind, int* slot);
+DWORD SlotManagerGetSlotChanged(int* kind, int* slot, ZTStopRequested stopRequested);
 BOOL16 SlotManagerRegisterProcess();
 void SlotManagerUnRegisterProcess();
 // For a long-running consumer: when a restarted daemon has replaced the

@@ -15,7 +15,7 @@
 #include <cstdint>
 #include <semaphore.h>
 
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 
 #define ZT_SEM_NAME_COUNT 20
 

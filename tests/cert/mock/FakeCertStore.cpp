@@ -1,4 +1,4 @@
-#include "FakeMainWindow.h"
+#include "FakeCertStore.h"
 
 #include "CertManager.h"
 
@@ -13,11 +13,6 @@ void FakeCertStore::reset()
     calls = 0;
     lastIndex = -1;
     lastLengthIn = 0;
-}
-
-QTreeWidget* certificateTreeOf(Ui::UKeyMainWindow* form)
-{
-    return form ? form->treeWidget : nullptr;
 }
 
 unsigned long CCertManager::readCertFromMemByIndex(unsigned char* buffer, unsigned long* length, int index)

@@ -2,7 +2,7 @@
 // The slot registry's POSIX shared-memory segment.
 #include <cstddef>
 
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 
 #define ZT_P11_SHM_SIZE 57472
 

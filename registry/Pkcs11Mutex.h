@@ -1,7 +1,7 @@
 #pragma once
 // The slot registry's lock as process-wide calls.
 #include "MutexLock.h"
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 
 extern CZTMutex* g_pSharedMemoryLock;
 

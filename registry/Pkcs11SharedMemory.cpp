@@ -7,8 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "ShareNames.h"
-#include "ZTLog.h"
+#include "common/ShareNames.h"
+#include "common/ZTLog.h"
 
 int g_handleShm = 0;
 void* g_pSharedMemory = nullptr;

@@ -7,7 +7,10 @@
 #include <unistd.h>
 
 #include "TestRoot.h"
-#include "common_function.h"
+#include "common/CommandLine.h"
+#include "common/OsFacts.h"
+#include "common/PinStrength.h"
+#include "common/TokenInfoConvert.h"
 #include "global_def_var.h"
 
 namespace {
