@@ -92,12 +92,12 @@ bool bridgeDecodeCertificate(const uint8_t* der, size_t length, BridgeCertTexts*
     // Keys of the national algorithms parse too.
     ZvitCert cert;
     zvitCertInit(&cert);
-    zvitCertParseDer(&cert, der, length);
+    const bool parsed = zvitCertParseDer(&cert, der, length) == 0;
     const mbedtls_x509_crt& crt = cert.crt;
 #else
     mbedtls_x509_crt crt;
     mbedtls_x509_crt_init(&crt);
-    mbedtls_x509_crt_parse_der(&crt, der, length);
+    const bool parsed = mbedtls_x509_crt_parse_der(&crt, der, length) == 0;
 #endif
     texts->serial = serialText(crt.serial);
     const mbedtls_x509_time& from = crt.valid_from;
@@ -108,5 +108,5 @@ bool bridgeDecodeCertificate(const uint8_t* der, size_t length, BridgeCertTexts*
 #else
     mbedtls_x509_crt_free(&crt);
 #endif
-    return true;
+    return parsed;
 }

@@ -10,9 +10,9 @@ struct BridgeCertTexts {
     QString notBefore;  // start of validity, UTC+8, "%d-%d-%d %d:%d:%d\n"
 };
 
-// Decodes one DER certificate. A certificate that does not parse still gives
-// texts (empty names, an empty serial) as the viewer shows them; false only
-// for a null or empty buffer.
+// Decodes one DER certificate. False for a null or empty buffer or a
+// certificate that does not parse (its texts are then empty names, an empty
+// serial and "0-0-0 0:0:0\n", which no page should be given).
 bool bridgeDecodeCertificate(const uint8_t* der, size_t length, BridgeCertTexts* texts);
 
 // "%d-%d-%d %d:%d:%d\n" of a UTC calendar time shifted to UTC+8.

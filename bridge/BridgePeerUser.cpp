@@ -1,126 +1,110 @@
 #include "BridgePeerUser.h"
 
-#include <QFile>
-#include <QList>
+#include <arpa/inet.h>
+#include <linux/inet_diag.h>
+#include <linux/netlink.h>
+#include <linux/sock_diag.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <cstring>
 
 namespace {
 
-// The kernel writes each address as 32-bit words of the address's bytes in
-// memory order, each word printed in the host's byte order: reading a word
-// back into memory restores the bytes on any host.
-bool parseAddress(const QByteArray& hex, quint8 out[16], bool* v4)
+// Fills a diag address (network order words) from a Qt address; an IPv4
+// address in the IPv6 family becomes its mapped form.
+bool fillAddress(const QHostAddress& address, int family, __be32 out[4])
 {
-    if (hex.size() != 8 && hex.size() != 32)
-        return false;
-    const int words = hex.size() / 8;
-    quint8 raw[16] = {};
-    for (int w = 0; w < words; ++w) {
-        bool ok = false;
-        const quint32 word = hex.mid(w * 8, 8).toUInt(&ok, 16);
-        if (!ok)
-            return false;
-        memcpy(raw + 4 * w, &word, 4);
-    }
-    *v4 = words == 1;
-    if (words == 1) {
-        memset(out, 0, 16);
-        out[10] = out[11] = 0xff;
-        memcpy(out + 12, raw, 4);
-    } else {
-        memcpy(out, raw, 16);
-    }
-    return true;
-}
-
-// Every address as 16 bytes, IPv4 in its mapped form, so both tables compare alike.
-void canonical(const QHostAddress& address, quint8 out[16])
-{
+    memset(out, 0, 16);
     bool isV4 = false;
     const quint32 v4 = address.toIPv4Address(&isV4);
+    if (family == AF_INET) {
+        if (!isV4)
+            return false;
+        out[0] = htonl(v4);
+        return true;
+    }
     if (isV4) {
-        memset(out, 0, 16);
-        out[10] = out[11] = 0xff;
-        out[12] = static_cast<quint8>(v4 >> 24);
-        out[13] = static_cast<quint8>(v4 >> 16);
-        out[14] = static_cast<quint8>(v4 >> 8);
-        out[15] = static_cast<quint8>(v4);
-        return;
+        auto* bytes = reinterpret_cast<quint8*>(out);
+        bytes[10] = bytes[11] = 0xff;
+        const quint32 net = htonl(v4);
+        memcpy(bytes + 12, &net, 4);
+        return true;
     }
     const Q_IPV6ADDR v6 = address.toIPv6Address();
     memcpy(out, v6.c, 16);
+    return true;
 }
 
-bool parseEndpoint(const QByteArray& text, quint8 address[16], quint16* port)
+struct Fd {
+    int fd;
+    ~Fd()
+    {
+        if (fd >= 0)
+            close(fd);
+    }
+};
+
+// One exact lookup: the kernel answers for the socket with these four ends only.
+bool lookup(int family, const QHostAddress& peer, quint16 peerPort, const QHostAddress& us, quint16 usPort,
+            uid_t* uid)
 {
-    const int colon = text.indexOf(':');
-    if (colon < 0)
+    struct {
+        nlmsghdr header;
+        inet_diag_req_v2 request;
+    } message {};
+    if (!fillAddress(peer, family, message.request.id.idiag_src) ||
+        !fillAddress(us, family, message.request.id.idiag_dst))
         return false;
-    bool v4 = false;
-    if (!parseAddress(text.left(colon), address, &v4))
+    message.header.nlmsg_len = sizeof(message);
+    message.header.nlmsg_type = SOCK_DIAG_BY_FAMILY;
+    message.header.nlmsg_flags = NLM_F_REQUEST;
+    message.header.nlmsg_seq = 1;
+    message.request.sdiag_family = static_cast<__u8>(family);
+    message.request.sdiag_protocol = IPPROTO_TCP;
+    message.request.idiag_states = 1u << TCP_ESTABLISHED;
+    message.request.id.idiag_sport = htons(peerPort);
+    message.request.id.idiag_dport = htons(usPort);
+    message.request.id.idiag_cookie[0] = INET_DIAG_NOCOOKIE;
+    message.request.id.idiag_cookie[1] = INET_DIAG_NOCOOKIE;
+
+    const Fd sock {socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC, NETLINK_SOCK_DIAG)};
+    if (sock.fd < 0)
         return false;
-    bool ok = false;
-    const uint value = text.mid(colon + 1).toUInt(&ok, 16);
-    if (!ok || value > 0xffff)
+    sockaddr_nl kernel {};
+    kernel.nl_family = AF_NETLINK;
+    if (sendto(sock.fd, &message, sizeof(message), 0, reinterpret_cast<sockaddr*>(&kernel), sizeof(kernel)) !=
+        static_cast<ssize_t>(sizeof(message)))
         return false;
-    *port = static_cast<quint16>(value);
-    return true;
+    // The kernel answers within sendto: the reply is there or never comes.
+    alignas(nlmsghdr) char buffer[8192];
+    const ssize_t got = recv(sock.fd, buffer, sizeof(buffer), MSG_DONTWAIT);
+    if (got <= 0)
+        return false;
+    int left = static_cast<int>(got);
+    for (auto* h = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(h, left); h = NLMSG_NEXT(h, left)) {
+        if (h->nlmsg_type != SOCK_DIAG_BY_FAMILY || h->nlmsg_len < NLMSG_LENGTH(sizeof(inet_diag_msg)))
+            continue;
+        const auto* found = static_cast<const inet_diag_msg*>(NLMSG_DATA(h));
+        if (found->idiag_state != TCP_ESTABLISHED || found->id.idiag_sport != message.request.id.idiag_sport ||
+            found->id.idiag_dport != message.request.id.idiag_dport)
+            continue;
+        *uid = found->idiag_uid;
+        return true;
+    }
+    return false;
 }
 
 }  // namespace
 
-bool bridgeSocketOwnerIn(const QByteArray& table, const QHostAddress& peer, quint16 peerPort,
-                         const QHostAddress& us, quint16 usPort, uid_t* uid)
+bool bridgePeerUid(const QHostAddress& peer, quint16 peerPort, const QHostAddress& us, quint16 usPort, uid_t* uid)
 {
-    quint8 wantLocal[16], wantRemote[16];
-    canonical(peer, wantLocal);
-    canonical(us, wantRemote);
-    constexpr char kEstablished[] = "01";
-    bool found = false;
-    for (const QByteArray& line : table.split('\n')) {
-        // sl local rem st tx:rx tr:when retr uid timeout inode ...
-        const QList<QByteArray> fields = line.simplified().split(' ');
-        if (fields.size() < 8 || !fields.at(0).endsWith(':'))
-            continue;
-        quint8 local[16], remote[16];
-        quint16 localPort = 0, remotePort = 0;
-        if (!parseEndpoint(fields.at(1), local, &localPort) || !parseEndpoint(fields.at(2), remote, &remotePort))
-            continue;
-        if (localPort != peerPort || remotePort != usPort || memcmp(local, wantLocal, 16) != 0 ||
-            memcmp(remote, wantRemote, 16) != 0)
-            continue;
-        bool ok = false;
-        const uint owner = fields.at(7).toUInt(&ok, 10);
-        if (!ok)
-            continue;
-        // A closed connection of an earlier program may linger with the same
-        // ends (owned by root); the live one decides.
-        const bool established = fields.at(3) == kEstablished;
-        if (!found || established) {
-            *uid = static_cast<uid_t>(owner);
-            found = true;
-            if (established)
-                return true;
-        }
-    }
-    return found;
-}
-
-bool bridgePeerUid(const QHostAddress& peer, quint16 peerPort, const QHostAddress& us, quint16 usPort, uid_t* uid,
-                   const QString& folder)
-{
-    bool found = false;
-    for (const char* name : {"/tcp", "/tcp6"}) {
-        QFile file(folder + QLatin1String(name));
-        if (!file.open(QIODevice::ReadOnly))
-            continue;
-        // The tables are virtual files: read to the end, not by their size.
-        uid_t owner = 0;
-        if (bridgeSocketOwnerIn(file.readAll(), peer, peerPort, us, usPort, &owner)) {
-            *uid = owner;
-            found = true;
-            break;
-        }
-    }
-    return found;
+    // An IPv4 connection may come from an IPv6 socket using mapped addresses.
+    bool isV4 = false;
+    peer.toIPv4Address(&isV4);
+    if (isV4 && lookup(AF_INET, peer, peerPort, us, usPort, uid))
+        return true;
+    return lookup(AF_INET6, peer, peerPort, us, usPort, uid);
 }

@@ -278,6 +278,14 @@ bool BridgeProtocol::preparePin(BridgeSession* session, const QString& message, 
         *reply = prefix + QString::fromUtf8(kResultBadFormat);
         return false;
     }
+    // Nor is a PIN to check cut to fit: its first 16 bytes would open the key.
+    if (!PinBuffer::fitsWhole(parts.value(2))) {
+        wipeParts(parts);
+        BRIDGE_LOG("%s refused a PIN of more than %d bytes or not UTF-8", change ? "ChangeUserPin" : "VerifyUserPin",
+                   static_cast<int>(PinBuffer::kBytes));
+        *reply = prefix + QString::fromUtf8(kResultBadFormat);
+        return false;
+    }
     request->command = command;
     request->pin = std::make_unique<PinBuffer>(parts.value(2));
     if (change)

@@ -108,4 +108,5 @@ private:
     // certificate is decoded once, whichever page asks.
     QByteArray lastDecodedCert;
     BridgeCertTexts lastDecodedTexts;
+    bool lastDecodedOk = false;
 };

@@ -201,13 +201,19 @@ bool BridgeProtocol::exportCertificate(BridgeSession& s, HAPPLICATION applicatio
         const QByteArray der(reinterpret_cast<const char*>(buffer.data()), static_cast<int>(decodeLength));
         if (der != lastDecodedCert) {
             BridgeCertTexts texts;
-            bridgeDecodeCertificate(buffer.data(), decodeLength, &texts);
+            lastDecodedOk = bridgeDecodeCertificate(buffer.data(), decodeLength, &texts);
             lastDecodedCert = der;
             lastDecodedTexts = texts;
         }
-        s.certSubjectText = lastDecodedTexts.subject;
-        s.certSerialText = lastDecodedTexts.serial;
-        s.certNotBeforeText = lastDecodedTexts.notBefore;
+        if (lastDecodedOk) {
+            s.certSubjectText = lastDecodedTexts.subject;
+            s.certSerialText = lastDecodedTexts.serial;
+            s.certNotBeforeText = lastDecodedTexts.notBefore;
+        } else {
+            // Counts as no certificate: the other one, or "没有可用证书".
+            BRIDGE_LOG("the %s certificate does not decode", kind);
+            exported = false;
+        }
     }
     rv = SKF_CloseContainer(container);
     if (rv != SAR_OK) {

@@ -22,7 +22,7 @@ public:
 
     const char* c_str() const { return m_bytes; }
 
-    // A PIN to be set must reach the key whole: at most kBytes of UTF-8, and
+    // A PIN must reach the key whole: at most kBytes of UTF-8, and
     // text that has a UTF-8 form at all (no lone surrogate) without a NUL,
     // which would end it early. Counted without making a copy of it.
     static bool fitsWhole(const QString& pin)

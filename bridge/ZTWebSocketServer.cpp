@@ -15,10 +15,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "BridgeAdmission.h"
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
-#include "BridgePeerUser.h"
+#include "BridgePinTurns.h"
 #include "BridgePrompts.h"
+#include "BridgeRememberedSites.h"
+#include "BridgeSiteLimits.h"
+#include "BridgeSocketBounds.h"
 #include "UserSettings.h"
 #include "global_def_var.h"
 
@@ -26,7 +30,11 @@ namespace {
 
 // Long enough for a slow page, short enough that silent sockets do not hold
 // one of the few connection places.
-constexpr int kHandshakeTimeoutMs = 10 * 1000;
+constexpr int kHandshakeTimeoutMs = 3 * 1000;
+// Handshakes under way at once: the other places stay for pages.
+constexpr int kMaxHandshakes = 8;
+// A site the user refused, or did not answer about, is not asked again sooner.
+constexpr qint64 kQuietAfterRefusalMs = 60 * 1000;
 // A page that does not answer our close frame is dropped after this.
 constexpr int kCloseGraceMs = 5 * 1000;
 // Sites with a back-off kept at most; expired ones go first.
@@ -54,17 +62,6 @@ bool isRegularFile(const char* relative)
     return ztFilesPath(path, relative) && stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-QStringList rememberedSites(const char* key)
-{
-    QStringList sites;
-    for (const QString& entry : readUserList(ZT_BRIDGE_SECTION, key)) {
-        const QString site = bridgeNormaliseOrigin(entry);
-        if (!site.isEmpty() && !bridgeOriginAnonymous(site) && !sites.contains(site))
-            sites << site;
-    }
-    return sites;
-}
-
 QByteArray logText(const QString& text)
 {
     return text.left(256).toUtf8();
@@ -87,6 +84,7 @@ struct ZTWebSocketServer::Connection {
     QWebSocket* socket = nullptr;
     // Normalised; empty for a program that sent no Origin.
     QString origin;
+    bool listed = false;
     Stage stage = Stage::Ready;
     BridgeSession* session = nullptr;
     // Requests waiting for the user's answer or for a PIN request to finish.
@@ -102,6 +100,7 @@ struct ZTWebSocketServer::Connection {
     QTimer idleTimer;
     qint64 lastRequestMs = 0;
     QTimer backoffTimer;
+    std::unique_ptr<BridgeSocketBounds> bounds;
 
     void wipeQueue()
     {
@@ -188,6 +187,14 @@ void ZTWebSocketServer::setPrompts(BridgePrompts* next)
     }
 }
 
+qint64 ZTWebSocketServer::unsentBytes() const
+{
+    qint64 total = 0;
+    for (const auto& c : connections)
+        total += c->socket->bytesToWrite();
+    return total;
+}
+
 void ZTWebSocketServer::setConsentTimeoutMs(int ms)
 {
     consentTimeoutMs = std::max(ms, 1);
@@ -221,23 +228,6 @@ bool ZTWebSocketServer::listenOnLoopback(quint16 port)
     return false;
 }
 
-bool ZTWebSocketServer::peerIsThisUser(QTcpSocket* socket)
-{
-    uid_t owner = 0;
-    if (!bridgePeerUid(socket->peerAddress(), socket->peerPort(), socket->localAddress(), socket->localPort(),
-                       &owner)) {
-        BRIDGE_LOG("connection from port %d refused: its owner is not in the socket tables",
-                   static_cast<int>(socket->peerPort()));
-        return false;
-    }
-    if (owner != geteuid()) {
-        BRIDGE_LOG("connection from port %d of user %u refused", static_cast<int>(socket->peerPort()),
-                   static_cast<unsigned>(owner));
-        return false;
-    }
-    return true;
-}
-
 void ZTWebSocketServer::onTcpConnection()
 {
     auto* server = qobject_cast<QTcpServer*>(sender());
@@ -249,13 +239,29 @@ void ZTWebSocketServer::onTcpConnection()
             refuseHandshake(socket, "503 Service Unavailable");
             continue;
         }
-        if (!peerIsThisUser(socket)) {
+        const BridgeAdmission::Verdict verdict = admission.check(socket);
+        if (verdict == BridgeAdmission::Verdict::Drop) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        if (verdict == BridgeAdmission::Verdict::Refuse) {
             refuseHandshake(socket, "403 Forbidden");
             continue;
         }
+        // A page's handshake takes milliseconds: when all handshake places
+        // are taken, the oldest one gives way, so slow ones cannot keep pages out.
+        if (openHandshakes() >= kMaxHandshakes) {
+            BRIDGE_LOG("oldest of %d handshakes under way dropped", kMaxHandshakes);
+            QPointer<QTcpSocket> oldest = handshakes.front().socket;
+            handshakes.erase(handshakes.begin());
+            if (oldest)
+                oldest->abort();
+        }
         // Counted until the handshake ends: its socket then belongs to a
         // QWebSocket (or is closed), and the count moves to connections.
-        handshakes.push_back({QPointer<QTcpSocket>(socket), socket->peerAddress(), socket->peerPort()});
+        handshakes.push_back(
+            {QPointer<QTcpSocket>(socket), socket->peerAddress(), socket->peerPort(), clock.elapsed()});
         webSocketServer->handleConnection(socket);
     }
 }
@@ -263,7 +269,9 @@ void ZTWebSocketServer::onTcpConnection()
 int ZTWebSocketServer::openHandshakes()
 {
     handshakes.erase(std::remove_if(handshakes.begin(), handshakes.end(),
-                                    [](const Handshake& h) {
+                                    [this](const Handshake& h) {
+                                        if (h.socket && clock.elapsed() - h.startMs > kHandshakeTimeoutMs)
+                                            h.socket->abort();
                                         return !h.socket || h.socket->state() == QAbstractSocket::UnconnectedState;
                                     }),
                      handshakes.end());
@@ -273,11 +281,13 @@ int ZTWebSocketServer::openHandshakes()
 void ZTWebSocketServer::onNewConnection()
 {
     while (QWebSocket* socket = webSocketServer->nextPendingConnection()) {
-        handshakes.erase(std::remove_if(handshakes.begin(), handshakes.end(),
-                                        [socket](const Handshake& h) {
-                                            return h.peerPort == socket->peerPort() && h.peer == socket->peerAddress();
-                                        }),
-                         handshakes.end());
+        QTcpSocket* tcp = nullptr;
+        const auto ended = std::remove_if(handshakes.begin(), handshakes.end(), [socket](const Handshake& h) {
+            return h.peerPort == socket->peerPort() && h.peer == socket->peerAddress();
+        });
+        if (ended != handshakes.end())
+            tcp = ended->socket.data();
+        handshakes.erase(ended, handshakes.end());
         // Owned by the server, so none outlives it, also one waiting for deleteLater.
         socket->setParent(this);
         socket->setMaxAllowedIncomingMessageSize(kSocketMessageLimit);
@@ -293,6 +303,20 @@ void ZTWebSocketServer::onNewConnection()
         for (QTimer* timer : {&c.consentTimer, &c.idleTimer, &c.backoffTimer})
             timer->setSingleShot(true);
         const quint64 id = c.id;
+        c.bounds = std::make_unique<BridgeSocketBounds>(socket, tcp, drainTimeoutMs);
+        connect(c.bounds.get(), &BridgeSocketBounds::resumed, this, [this, id] {
+            if (Connection* paused = find(id))
+                serveQueue(*paused);
+        });
+        connect(c.bounds.get(), &BridgeSocketBounds::stuck, this, [this, id] {
+            Connection* stuck = find(id);
+            if (!stuck)
+                return;
+            BRIDGE_LOG("connection closed: its replies were not read");
+            QWebSocket* gone = stuck->socket;
+            gone->abort();
+            forget(gone);
+        });
         connect(&c.consentTimer, &QTimer::timeout, this, [this, id] { consentTimedOut(id); });
         connect(&c.backoffTimer, &QTimer::timeout, this, [this, id] { pinBackoffOver(id); });
         connect(&c.idleTimer, &QTimer::timeout, this, [this, id] {
@@ -315,7 +339,7 @@ void ZTWebSocketServer::onNewConnection()
             idle->stage = Stage::Closing;
             withdrawQuestion(*idle);
             idle->wipeQueue();
-            idle->dropPin();
+            releasePin(*idle);
             idle->socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("idle"));
             idle->idleTimer.start(kCloseGraceMs);
         });
@@ -345,9 +369,37 @@ ZTWebSocketServer::Connection* ZTWebSocketServer::find(QWebSocket* socket)
     return nullptr;
 }
 
+BridgeSiteCounts ZTWebSocketServer::countsFor(const Connection& c) const
+{
+    BridgeSiteCounts counts;
+    for (const auto& other : connections) {
+        if (other.get() == &c || other->stage == Stage::Closing)
+            continue;
+        counts.ofSite += other->origin == c.origin ? 1 : 0;
+        counts.unlisted += other->listed ? 0 : 1;
+        counts.askingOfSite += other->origin == c.origin && other->stage == Stage::Asking ? 1 : 0;
+    }
+    return counts;
+}
+
 void ZTWebSocketServer::decideOrigin(Connection& c)
 {
     const QString raw = c.socket->origin();
+    if (!raw.isEmpty()) {
+        c.origin = bridgeNormaliseOrigin(raw);
+        if (c.origin.isEmpty())
+            c.origin = QStringLiteral("null");
+        c.listed = bridgeOriginListed(c.origin, bridgeConfigList(ZT_BRIDGE_KEY_ORIGINS));
+    }
+    const BridgeSiteRoom room = BridgeSiteLimits::room(countsFor(c), c.listed);
+    if (room != BridgeSiteRoom::Room) {
+        BRIDGE_LOG("connection from origin %s refused: %s", logText(c.origin).constData(),
+                   room == BridgeSiteRoom::SiteFull ? "the site has all its places" : "unlisted sites have all theirs");
+        c.stage = Stage::Closing;
+        c.socket->close(static_cast<QWebSocketProtocol::CloseCode>(1013), QStringLiteral("busy"));
+        c.idleTimer.start(kCloseGraceMs);
+        return;
+    }
     if (raw.isEmpty()) {
         // Browsers always send an Origin; a program without one runs as this
         // user already (checked at the handshake) and could read the key
@@ -355,31 +407,38 @@ void ZTWebSocketServer::decideOrigin(Connection& c)
         c.stage = Stage::Ready;
         return;
     }
-    c.origin = bridgeNormaliseOrigin(raw);
-    if (c.origin.isEmpty())
-        c.origin = QStringLiteral("null");
     const QByteArray shown = logText(c.origin);
-    if (bridgeOriginListed(c.origin, bridgeConfigList(ZT_BRIDGE_KEY_ORIGINS))) {
+    if (c.listed) {
         c.stage = Stage::Ready;
         return;
     }
-    if (!bridgeOriginAnonymous(c.origin)) {
-        if (rememberedSites(ZT_BRIDGE_KEY_REMEMBERED_ALLOWED).contains(c.origin)) {
-            BRIDGE_LOG("origin %s served: the user allowed it before", shown.constData());
-            c.stage = Stage::Ready;
-            return;
-        }
-        if (rememberedSites(ZT_BRIDGE_KEY_REMEMBERED_DENIED).contains(c.origin)) {
-            refuse(c, "the user refused it before");
-            return;
-        }
-    }
+    // Not asking about unknown sites is a policy: past answers do not count then.
     if (!bridgeAskUnknownOrigins()) {
         refuse(c, "unknown origins are not asked about");
         return;
     }
+    if (!bridgeOriginAnonymous(c.origin)) {
+        if (remembered.allowed(c.origin)) {
+            BRIDGE_LOG("origin %s served: the user allowed it before", shown.constData());
+            c.stage = Stage::Ready;
+            return;
+        }
+        if (remembered.denied(c.origin)) {
+            refuse(c, "the user refused it before");
+            return;
+        }
+    }
     if (!prompts) {
         refuse(c, "nobody to ask");
+        return;
+    }
+    const auto quiet = quietSites.constFind(c.origin);
+    if (quiet != quietSites.constEnd() && *quiet > clock.elapsed()) {
+        refuse(c, "it was refused a moment ago");
+        return;
+    }
+    if (!BridgeSiteLimits::mayAsk(countsFor(c))) {
+        refuse(c, "too many of its questions are open");
         return;
     }
     askConsent(c);
@@ -420,8 +479,9 @@ void ZTWebSocketServer::consentAnswered(quint64 id, bool allow, bool remember)
     c->questionId = -1;
     c->consentTimer.stop();
     if (remember && !bridgeOriginAnonymous(c->origin))
-        rememberAnswer(c->origin, allow);
+        remembered.remember(c->origin, allow);
     if (!allow) {
+        keepQuiet(c->origin);
         refuse(*c, "the user refused it");
         return;
     }
@@ -436,26 +496,19 @@ void ZTWebSocketServer::consentTimedOut(quint64 id)
     if (!c || !c->asking)
         return;
     withdrawQuestion(*c);
+    keepQuiet(c->origin);
     refuse(*c, "the user did not answer in time");
 }
 
-void ZTWebSocketServer::rememberAnswer(const QString& origin, bool allow)
+void ZTWebSocketServer::keepQuiet(const QString& origin)
 {
-    const char* keep = allow ? ZT_BRIDGE_KEY_REMEMBERED_ALLOWED : ZT_BRIDGE_KEY_REMEMBERED_DENIED;
-    const char* other = allow ? ZT_BRIDGE_KEY_REMEMBERED_DENIED : ZT_BRIDGE_KEY_REMEMBERED_ALLOWED;
-    QStringList kept = rememberedSites(keep);
-    QStringList others = rememberedSites(other);
-    QString reason;
-    if (others.removeAll(origin) > 0 &&
-        writeUserList(ZT_BRIDGE_SECTION, other, others, &reason) != 0)
-        BRIDGE_LOG("could not forget origin %s in %s: %s", logText(origin).constData(), other,
-                   reason.toUtf8().constData());
-    if (kept.contains(origin))
-        return;
-    kept << origin;
-    if (writeUserList(ZT_BRIDGE_SECTION, keep, kept, &reason) != 0)
-        BRIDGE_LOG("could not remember origin %s in %s: %s", logText(origin).constData(), keep,
-                   reason.toUtf8().constData());
+    const qint64 now = clock.elapsed();
+    if (quietSites.size() >= kMaxBackoffSites) {
+        for (auto it = quietSites.begin(); it != quietSites.end();)
+            it = *it <= now ? quietSites.erase(it) : std::next(it);
+    }
+    if (quietSites.size() < kMaxBackoffSites)
+        quietSites.insert(origin, now + kQuietAfterRefusalMs);
 }
 
 void ZTWebSocketServer::withdrawQuestion(Connection& c)
@@ -480,7 +533,7 @@ void ZTWebSocketServer::refuse(Connection& c, const char* why)
     c.stage = Stage::Closing;
     withdrawQuestion(c);
     c.wipeQueue();
-    c.dropPin();
+    releasePin(c);
     c.backoffTimer.stop();
     c.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not allowed"));
     c.idleTimer.start(kCloseGraceMs);
@@ -494,7 +547,7 @@ void ZTWebSocketServer::processMessage(QString message)
         return;
     }
     c->lastRequestMs = clock.elapsed();
-    if (c->stage != Stage::Ready || !c->queue.isEmpty()) {
+    if (c->stage != Stage::Ready || !c->queue.isEmpty() || c->bounds->paused()) {
         enqueue(*c, message);
         return;
     }
@@ -503,7 +556,10 @@ void ZTWebSocketServer::processMessage(QString message)
 
 void ZTWebSocketServer::enqueue(Connection& c, QString& message)
 {
-    if (c.queue.size() >= kMaxQueuedRequests || c.queuedChars + message.size() > qint64(kSocketMessageLimit)) {
+    // A paused page's requests wait in the kernel, except those the socket
+    // had read already: only their size counts.
+    const bool overCount = c.queue.size() >= kMaxQueuedRequests && !c.bounds->paused();
+    if (overCount || c.queuedChars + message.size() > qint64(kSocketMessageLimit)) {
         wipeReceivedText(message);
         refuse(c, "too many requests waiting");
         return;
@@ -516,7 +572,9 @@ void ZTWebSocketServer::enqueue(Connection& c, QString& message)
 void ZTWebSocketServer::serveQueue(Connection& c)
 {
     const quint64 id = c.id;
-    for (Connection* next = &c; next && next->stage == Stage::Ready && !next->queue.isEmpty(); next = find(id)) {
+    for (Connection* next = &c; next && next->stage == Stage::Ready && !next->queue.isEmpty() &&
+                                !next->bounds->paused();
+         next = find(id)) {
         QString message = next->queue.takeFirst();
         next->queuedChars -= message.size();
         handle(*next, message);
@@ -524,6 +582,16 @@ void ZTWebSocketServer::serveQueue(Connection& c)
 }
 
 void ZTWebSocketServer::handle(Connection& c, QString& message)
+{
+    QElapsedTimer spent;
+    spent.start();
+    const quint64 id = c.id;
+    handleTimed(c, message);
+    if (Connection* still = find(id))
+        still->bounds->charge(spent.nsecsElapsed());
+}
+
+void ZTWebSocketServer::handleTimed(Connection& c, QString& message)
 {
     const BridgeCommand command = bridgeMatchCommand(message);
     if (BridgeProtocol::isPinCommand(command) && !bridgeMessageTooLarge(message)) {
@@ -541,14 +609,8 @@ void ZTWebSocketServer::handle(Connection& c, QString& message)
             return;
         }
         c.stage = Stage::PinPending;
-        const qint64 wait = backoffRemainingMs(c.origin);
-        if (wait > 0) {
-            BRIDGE_LOG("PIN request of origin %s waits %d ms after a failed one", logText(c.origin).constData(),
-                       static_cast<int>(wait));
-            c.backoffTimer.start(static_cast<int>(wait));
-            return;
-        }
-        startPin(c);
+        if (pinTurns.request(c.origin, c.id))
+            beginPinTurn(c);
         return;
     }
     bool closeSender = false;
@@ -572,7 +634,7 @@ void ZTWebSocketServer::pinBackoffOver(quint64 id)
 {
     Connection* c = find(id);
     if (c && c->stage == Stage::PinPending)
-        startPin(*c);
+        beginPinTurn(*c);
 }
 
 void ZTWebSocketServer::startPin(Connection& c)
@@ -633,9 +695,44 @@ void ZTWebSocketServer::pinConfirmed(quint64 id, bool proceed)
     finishPin(*c, reply);
 }
 
+void ZTWebSocketServer::releasePin(Connection& c)
+{
+    const bool pending = c.pin.command != BridgeCommand::None;
+    c.dropPin();
+    c.backoffTimer.stop();
+    if (!pending)
+        return;
+    const quint64 next = pinTurns.release(c.origin, c.id);
+    if (next == 0)
+        return;
+    // Not from inside the request that just ended.
+    QMetaObject::invokeMethod(
+        this,
+        [this, next] {
+            Connection* n = find(next);
+            if (n && n->stage == Stage::PinPending)
+                beginPinTurn(*n);
+        },
+        Qt::QueuedConnection);
+}
+
+void ZTWebSocketServer::beginPinTurn(Connection& c)
+{
+    // Decided now, not when the request came: an earlier request of the
+    // same site may have failed meanwhile.
+    const qint64 wait = backoffRemainingMs(c.origin);
+    if (wait > 0) {
+        BRIDGE_LOG("PIN request of origin %s waits %d ms after a failed one", logText(c.origin).constData(),
+                   static_cast<int>(wait));
+        c.backoffTimer.start(static_cast<int>(wait));
+        return;
+    }
+    startPin(c);
+}
+
 void ZTWebSocketServer::finishPin(Connection& c, const QString& reply)
 {
-    c.dropPin();
+    releasePin(c);
     c.stage = Stage::Ready;
     send(c, reply);
     serveQueue(c);
@@ -643,8 +740,10 @@ void ZTWebSocketServer::finishPin(Connection& c, const QString& reply)
 
 void ZTWebSocketServer::send(Connection& c, const QString& reply)
 {
-    if (c.stage != Stage::Closing || c.socket->state() == QAbstractSocket::ConnectedState)
+    if (c.stage != Stage::Closing || c.socket->state() == QAbstractSocket::ConnectedState) {
         c.socket->sendTextMessage(reply);
+        c.bounds->check();
+    }
 }
 
 qint64 ZTWebSocketServer::backoffRemainingMs(const QString& site) const
@@ -688,7 +787,7 @@ void ZTWebSocketServer::forget(QWebSocket* socket)
         connections.erase(it);
         withdrawQuestion(*gone);
         gone->wipeQueue();
-        gone->dropPin();
+        releasePin(*gone);
         protocol.closeSession(gone->session);
         // Its timers may be the caller of this very function: deleted later.
         if (retired.empty())

@@ -5,8 +5,8 @@
 // Who is served: a program of another local user is refused at the
 // handshake. After it, a page without an Origin (a local program), of an
 // origin the bank lists or the user allowed before is served; one the user
-// refused before, or any unknown one when asking is switched off, is closed
-// with code 1008; otherwise the user is asked once per connection, and the
+// refused before, or any unlisted one when asking is switched off (remembered
+// answers included), is closed with code 1008; otherwise the user is asked once per connection, and the
 // page's requests wait for the answer.
 #include <QElapsedTimer>
 #include <QHash>
@@ -17,10 +17,15 @@
 #include <QPointer>
 #include <QString>
 #include <QTcpSocket>
+#include <algorithm>
 #include <memory>
 #include <vector>
 
+#include "BridgeAdmission.h"
+#include "BridgePinTurns.h"
 #include "BridgeProtocol.h"
+#include "BridgeRememberedSites.h"
+#include "BridgeSiteLimits.h"
 
 class BridgePrompts;
 class QTcpServer;
@@ -48,11 +53,15 @@ public:
     // A site's next PIN request after a failed one waits first, then twice
     // as long after each further failure, at most last (1 s and 60 s).
     void setPinBackoffMs(int first, int last);
+    // A page that leaves over a MiB of replies unread this long is dropped (10 s).
+    void setDrainTimeoutMs(int ms) { drainTimeoutMs = std::max(ms, 1); }
 
     bool loadSKFLib(const char* path) { return protocol.loadSKFLib(path); }
     // The port in use, 0 when the bridge does not listen.
     quint16 serverPort() const { return listeningPort; }
     int clientCount() const { return static_cast<int>(connections.size()); }
+    // Bytes of replies not yet taken by the pages' sockets, all together.
+    qint64 unsentBytes() const;
 
     // Ports tried after the first one.
     static constexpr int kPortRange = 10;
@@ -78,16 +87,19 @@ private:
     enum class Stage { Asking, Ready, PinPending, Closing };
 
     bool listenOnLoopback(quint16 port);
-    bool peerIsThisUser(QTcpSocket* socket);
     void decideOrigin(Connection& c);
+    BridgeSiteCounts countsFor(const Connection& c) const;
+    void keepQuiet(const QString& origin);
     void askConsent(Connection& c);
     void consentAnswered(quint64 id, bool allow, bool remember);
     void consentTimedOut(quint64 id);
-    void rememberAnswer(const QString& origin, bool allow);
     void refuse(Connection& c, const char* why);
     void enqueue(Connection& c, QString& message);
     void serveQueue(Connection& c);
     void handle(Connection& c, QString& message);
+    void handleTimed(Connection& c, QString& message);
+    void beginPinTurn(Connection& c);
+    void releasePin(Connection& c);
     void startPin(Connection& c);
     void pinBackoffOver(quint64 id);
     void pinConfirmed(quint64 id, bool proceed);
@@ -111,9 +123,11 @@ private:
         QPointer<QTcpSocket> socket;
         QHostAddress peer;
         quint16 peerPort = 0;
+        qint64 startMs = 0;
     };
     std::vector<Handshake> handshakes;
     int openHandshakes();
+    BridgeAdmission admission;
     QMutex mutex;
     BridgeProtocol protocol;
     BridgePrompts* prompts = nullptr;
@@ -121,6 +135,7 @@ private:
     quint64 nextId = 1;
     int consentTimeoutMs = 60 * 1000;
     int idleTimeoutMs = 10 * 60 * 1000;
+    int drainTimeoutMs = 10 * 1000;
     int backoffFirstMs = 1000;
     int backoffLastMs = 60 * 1000;
 
@@ -130,5 +145,9 @@ private:
     };
     // Per site (normalised origin, "" for local programs).
     QHash<QString, Backoff> backoffs;
+    BridgePinTurns pinTurns;
+    BridgeRememberedSites remembered;
+    // Sites not asked about again before the time given.
+    QHash<QString, qint64> quietSites;
     QElapsedTimer clock;
 };

@@ -374,7 +374,7 @@
     </message>
     <message>
         <source>rememberedSites</source>
-        <translation>已記住選擇的網站：</translation>
+        <translation>已記住選擇的網站（不詢問未知網站時，已允許的也不使用）：</translation>
     </message>
     <message>
         <source>d_forgetSite</source>
@@ -433,6 +433,10 @@
     <message>
         <source>consent_deny</source>
         <translation>拒絕</translation>
+    </message>
+    <message>
+        <source>questions_waiting</source>
+        <translation>還有 %1 個網站在等待詢問。</translation>
     </message>
     <message>
         <source>lastpin_title</source>

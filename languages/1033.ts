@@ -374,7 +374,7 @@ Reinstall the key manager's libraries, then start it again.</translation>
     </message>
     <message>
         <source>rememberedSites</source>
-        <translation>Web sites whose answer is remembered:</translation>
+        <translation>Web sites whose answer is remembered (allowed ones are not used while unknown sites are not asked about):</translation>
     </message>
     <message>
         <source>d_forgetSite</source>
@@ -433,6 +433,10 @@ Reinstall the key manager's libraries, then start it again.</translation>
     <message>
         <source>consent_deny</source>
         <translation>Refuse</translation>
+    </message>
+    <message>
+        <source>questions_waiting</source>
+        <translation>%1 more sites are waiting.</translation>
     </message>
     <message>
         <source>lastpin_title</source>

@@ -374,7 +374,7 @@
     </message>
     <message>
         <source>rememberedSites</source>
-        <translation>已记住选择的网站：</translation>
+        <translation>已记住选择的网站（不询问未知网站时，已允许的也不使用）：</translation>
     </message>
     <message>
         <source>d_forgetSite</source>
@@ -433,6 +433,10 @@
     <message>
         <source>consent_deny</source>
         <translation>拒绝</translation>
+    </message>
+    <message>
+        <source>questions_waiting</source>
+        <translation>还有 %1 个网站在等待询问。</translation>
     </message>
     <message>
         <source>lastpin_title</source>

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "Language.h"
@@ -26,15 +27,56 @@ QString tr(const char* key)
     return Language_LoadContextString("BridgeQuestions", key, g_szLanguageQmFileName);
 }
 
-// Asked while the manager may be hidden in the tray: on top, and taking focus.
+// Asked while the manager may be hidden in the tray: on top, but without
+// taking the keyboard from what the user is typing in.
 void raiseDialog(QDialog* dialog)
 {
     dialog->setWindowFlag(Qt::WindowStaysOnTopHint, true);
     dialog->setAttribute(Qt::WA_DeleteOnClose, true);
+    dialog->setAttribute(Qt::WA_ShowWithoutActivating, true);
     dialog->show();
     dialog->raise();
-    dialog->activateWindow();
 }
+
+// Keeps the answer buttons off for a moment whenever the dialog appears or
+// comes to the front.
+class InputDelay : public QObject
+{
+public:
+    InputDelay(QDialog* dialog, int ms) : QObject(dialog), m_dialog(dialog)
+    {
+        m_timer.setSingleShot(true);
+        m_timer.setInterval(ms);
+        connect(&m_timer, &QTimer::timeout, this, [this] { setEnabled(true); });
+        dialog->installEventFilter(this);
+        arm();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == m_dialog && (event->type() == QEvent::Show || event->type() == QEvent::WindowActivate))
+            arm();
+        return false;
+    }
+
+private:
+    void arm()
+    {
+        setEnabled(false);
+        m_timer.start();
+    }
+    void setEnabled(bool on)
+    {
+        for (auto* box : m_dialog->findChildren<QDialogButtonBox*>())
+            box->setEnabled(on);
+        for (auto* check : m_dialog->findChildren<QCheckBox*>())
+            check->setAttribute(Qt::WA_TransparentForMouseEvents, !on);
+    }
+
+    QDialog* m_dialog;
+    QTimer m_timer;
+};
 
 QLabel* originLabel(const QString& origin)
 {
@@ -63,6 +105,10 @@ QLabel* textLabel(const QString& text)
 void addAnswerButtons(QDialog* dialog, QVBoxLayout* layout, const char* yesKey, const char* yesName,
                       const char* noKey, const char* noName)
 {
+    auto* waiting = textLabel(QString());
+    waiting->setObjectName(QStringLiteral("label_waiting"));
+    waiting->setVisible(false);
+    layout->addWidget(waiting);
     auto* buttons = new QDialogButtonBox;
     QPushButton* yes = buttons->addButton(tr(yesKey), QDialogButtonBox::AcceptRole);
     QPushButton* no = buttons->addButton(tr(noKey), QDialogButtonBox::RejectRole);
@@ -101,14 +147,32 @@ int BridgeQuestions::confirmLastPinAttempt(const QString& origin, std::function<
                [answer](bool proceed, bool) { answer(proceed); });
 }
 
-int BridgeQuestions::ask(const QString& key, QDialog* (BridgeQuestions::*make)(const QString&, bool),
-                         const QString& origin, bool canRemember, std::function<void(bool, bool)> answer)
+int BridgeQuestions::ask(const QString& key, Maker make, const QString& origin, bool canRemember,
+                         std::function<void(bool, bool)> answer)
 {
     const int id = m_nextId++;
+    const bool fresh = !m_questions.contains(key);
     Question& question = m_questions[key];
     question.waiters.append(Waiter {id, std::move(answer)});
+    if (fresh) {
+        question.make = make;
+        question.origin = origin;
+        question.canRemember = canRemember;
+        m_order.append(key);
+    }
+    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "asked %s (question %d)", key.toUtf8().constData(), id);
+    showFront();
+    return id;
+}
+
+void BridgeQuestions::showFront()
+{
+    if (m_order.isEmpty())
+        return;
+    const QString key = m_order.front();
+    Question& question = m_questions[key];
     if (!question.dialog) {
-        QDialog* dialog = (this->*make)(origin, canRemember);
+        QDialog* dialog = (this->*question.make)(question.origin, question.canRemember);
         question.dialog = dialog;
         // Closing the window without a choice is no permission.
         connect(dialog, &QDialog::finished, this, [this, key](int result) {
@@ -118,22 +182,25 @@ int BridgeQuestions::ask(const QString& key, QDialog* (BridgeQuestions::*make)(c
             auto* remember = it->dialog ? it->dialog->findChild<QCheckBox*>(QStringLiteral("checkBox_remember")) : nullptr;
             answerAll(key, result == QDialog::Accepted, remember && remember->isEnabled() && remember->isChecked());
         });
+        new InputDelay(dialog, m_inputDelayMs);
         raiseDialog(dialog);
-    } else {
-        question.dialog->raise();
-        question.dialog->activateWindow();
     }
-    ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "asked %s (question %d)", key.toUtf8().constData(), id);
-    return id;
+    if (auto* waiting = question.dialog->findChild<QLabel*>(QStringLiteral("label_waiting"))) {
+        const int others = m_order.size() - 1;
+        waiting->setText(others > 0 ? tr("questions_waiting").arg(others) : QString());
+        waiting->setVisible(others > 0);
+    }
 }
 
 void BridgeQuestions::answerAll(const QString& key, bool yes, bool remember)
 {
     const QVector<Waiter> waiters = m_questions.take(key).waiters;
+    m_order.removeAll(key);
     ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "answered %s: %s%s", key.toUtf8().constData(),
                     yes ? "yes" : "no", remember ? ", remembered" : "");
     for (const Waiter& waiter : waiters)
         waiter.answer(yes, remember);
+    showFront();
 }
 
 void BridgeQuestions::withdraw(int id)
@@ -146,10 +213,12 @@ void BridgeQuestions::withdraw(int id)
             waiters.remove(i);
             if (waiters.isEmpty()) {
                 QPointer<QDialog> dialog = it->dialog;
+                m_order.removeAll(it.key());
                 m_questions.erase(it);
                 if (dialog)
                     dialog->close();  // no one is left to answer: finished finds nothing
             }
+            showFront();
             return;
         }
     }

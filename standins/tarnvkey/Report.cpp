@@ -21,7 +21,7 @@ int failStatus(Context& context, const std::string& serial, vtoken::Status statu
         return fail(context, "no key with serial number " + serial + " in " + context.storeFolder);
     if (status == vtoken::Status::IoError) {
         // A full disk or a size limit is something the user can act on: say so.
-        const std::string& reason = vtoken::lastStoreError();
+        const std::string reason = vtoken::lastStoreError();
         if (!reason.empty())
             return fail(context, where + "cannot write the store " + context.storeFolder + ": " + reason);
         return fail(context, where + "cannot read or write the store " + context.storeFolder);

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "Encoding.h"
+#include "Pin.h"
 #include "common/utf/Utf.h"
 
 namespace vtoken {
@@ -10,7 +11,9 @@ namespace vtoken {
 namespace {
 
 const char kMagic[] = "ZVIT-VKEY 1";
-constexpr uint32_t kMaxIterations = 10000000;
+// A hundred times what keys are made with: a record asking for more would
+// hold every caller of the key for seconds per PIN.
+constexpr uint32_t kMaxIterations = 100 * kPinIterations;
 
 bool printableUtf8(const std::string& text)
 {

@@ -39,7 +39,17 @@ Status mkdirs(const std::string& folder)
     return stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) ? Status::Ok : Status::IoError;
 }
 
-thread_local std::string t_lastError;
+// A plain global under a lock, not a thread-local: this code is also loaded
+// with dlopen, where a thread-local with a destructor crashed LeakSanitizer's
+// tracer at exit.
+std::mutex g_errorMutex;
+std::string g_lastError;
+
+void setLastError(const std::string& error)
+{
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    g_lastError = error;
+}
 
 PinSecret& secretOf(KeyRecord& record, PinKind kind)
 {
@@ -141,13 +151,18 @@ std::map<std::string, CachedRecord> g_cache;
 // Reads the file through one descriptor so the text and its stat agree.
 Status readVersion(const std::string& path, std::string* text, struct stat* info)
 {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // A FIFO would block until a writer came, a link may lead anywhere:
+    // only a regular file is a record.
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) {
+        if (errno == ELOOP && lstat(path.c_str(), info) == 0)
+            return Status::Damaged;
         return errno == ENOENT ? Status::NotFound : Status::IoError;
+    }
     Status status = Status::Ok;
     if (fstat(fd, info) != 0) {
         status = Status::IoError;
-    } else if (static_cast<size_t>(info->st_size) > kMaxRecordSize) {
+    } else if (!S_ISREG(info->st_mode) || static_cast<size_t>(info->st_size) > kMaxRecordSize) {
         status = Status::Damaged;
     } else {
         text->assign(static_cast<size_t>(info->st_size), '\0');
@@ -263,10 +278,10 @@ Status Store::write(const KeyRecord& record) const
     std::string error;
     if (!ztfile::writeAtomically(recordPath(record.serial), text, 0600, &error)) {
         logLine("virtual key " + record.serial + ": " + error);
-        t_lastError = error;
+        setLastError(error);
         return Status::IoError;
     }
-    t_lastError.clear();
+    setLastError(std::string());
     return Status::Ok;
 }
 
@@ -463,9 +478,10 @@ Status Store::setRetries(const std::string& serial, int attempts) const
     });
 }
 
-const std::string& lastStoreError()
+std::string lastStoreError()
 {
-    return t_lastError;
+    std::lock_guard<std::mutex> lock(g_errorMutex);
+    return g_lastError;
 }
 
 Status newKeyRecord(const std::string& serial, const std::string& label, const std::string& userPin,

@@ -83,7 +83,7 @@ private:
 
 // Why the last write of this thread failed (file and system error), for the
 // message of an IoError; empty when it has not failed.
-const std::string& lastStoreError();
+std::string lastStoreError();
 
 // A new, unplugged key with the given PINs (validated) and no containers.
 Status newKeyRecord(const std::string& serial, const std::string& label, const std::string& userPin,

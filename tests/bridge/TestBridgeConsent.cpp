@@ -85,7 +85,12 @@ TEST_F(BridgeConsent, DenyTimeoutAndAQuestionAnsweredAtOnceAllEndIn1008)
     prompts.consentAtOnce = std::make_pair(false, false);
     expectRefused(waitingPage(QStringLiteral("https://quick.example"), {"GetSN"}));
     prompts.consentAtOnce = std::make_pair(true, false);
-    EXPECT_EQ(connectPage(QStringLiteral("https://quick.example")).request("GetCertType#&&#end"), "GetCertType&&1");
+    EXPECT_EQ(connectPage(QStringLiteral("https://fast.example")).request("GetCertType#&&#end"), "GetCertType&&1");
+    // Refused or unanswered sites are not asked again for a while.
+    const size_t asked = prompts.questions.size();
+    for (const char* site : {"https://quick.example", "https://slow.example"})
+        expectRefused(waitingPage(QString::fromUtf8(site), {"GetSN"}));
+    EXPECT_EQ(prompts.questions.size(), asked);
     EXPECT_NE(keys.bridgeLog().find("connection from origin https://slow.example refused: the user did not answer"),
               std::string::npos);
 }
@@ -131,16 +136,21 @@ TEST_F(BridgeConsent, RememberedAnswersLiveInTheUsersFile)
     EXPECT_EQ(allowed, "https://known.example;https://flip.example");
     EXPECT_EQ(denied, "https://old-deny.example");
     EXPECT_EQ(connectPage(QStringLiteral("https://flip.example")).request("GetCertType#&&#end"), "GetCertType&&1");
+    // Forgotten elsewhere (the options dialog): asked again.
+    ASSERT_EQ(writeUserList("WebBridge", "RememberedAllowedSites", {"https://known.example"}), 0u);
+    waitingPage(QStringLiteral("https://flip.example"), {"GetSN"});
+    ASSERT_TRUE(waitUntil([&] { return prompts.questions.size() == 2; }, 3000));
+    prompts.allow(1, true, true);
 
     // Denied and remembered: the next page of the site is closed unasked.
     PageClient& bad = waitingPage(QStringLiteral("http://bad.example:81"), {"GetSN"});
-    ASSERT_TRUE(waitUntil([&] { return prompts.questions.size() == 2; }, 3000));
-    prompts.allow(1, false, true);
+    ASSERT_TRUE(waitUntil([&] { return prompts.questions.size() == 3; }, 3000));
+    prompts.allow(2, false, true);
     expectRefused(bad);
     ASSERT_TRUE(readUserSetting("WebBridge", "RememberedDeniedSites", &denied));
     EXPECT_EQ(denied, "https://old-deny.example;http://bad.example:81");
     expectRefused(waitingPage(QStringLiteral("http://BAD.example:81"), {"GetSN"}));
-    EXPECT_EQ(prompts.questions.size(), 2u);
+    EXPECT_EQ(prompts.questions.size(), 3u);
 }
 
 TEST_F(BridgeConsent, PagesWithoutASiteAreAskedEveryTimeAndNeverRemembered)
@@ -159,6 +169,7 @@ TEST_F(BridgeConsent, AskingSwitchedOffRefusesUnknownOriginsAtOnce)
 {
     setConfig("AskUnknownOrigins", "0");
     setConfig("AllowedOrigins", "https://bank.example");
+    writeUserFile("[WebBridge]\nRememberedAllowedSites=https://other.example\n");
     startServer();
     expectRefused(waitingPage(QStringLiteral("https://other.example"), {"GetSN"}));
     expectRefused(waitingPage(QStringLiteral("null"), {"GetSN"}));

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
+#include <QTcpSocket>
 #include <unistd.h>
 
 #include "BridgeServerFixture.h"
@@ -112,6 +113,34 @@ TEST_F(BridgeLimits, AFailedPinMakesTheSitesNextPinRequestWait)
     EXPECT_LT(timed(other, kWrongPin).second, 200) << "a right PIN starts over";
 }
 
+// Many connections of one page, one wrong PIN each: still one at a time,
+// each waiting after the failure before it.
+TEST_F(BridgeLimits, ParallelWrongPinsOfOneSiteWaitTheirTurn)
+{
+    keys.addKey("WAIT003", "111111");
+    setConfig("AllowedOrigins", "https://bank.example");
+    startServer();
+    server->setPinBackoffMs(1500, 60000);
+    std::vector<PageClient*> pages;
+    for (int i = 0; i < 8; ++i) {
+        pages.push_back(&connectPage(QStringLiteral("https://bank.example")));
+        pages.back()->request("Initialize");
+        pages.back()->request("CheckToken");
+    }
+    for (PageClient* page : pages)
+        page->send(kWrongPin);
+    QStringList replies;
+    ASSERT_TRUE(waitUntil(
+        [&] {
+            for (PageClient* page : pages)
+                replies += page->takeReplies(1, 0);
+            return replies.size() >= 2;
+        },
+        5000));
+    EXPECT_EQ(keys.attemptsLeft("WAIT003"), 8) << "the third waits 3 s after the second";
+    EXPECT_EQ(replies.size(), 2);
+}
+
 TEST_F(BridgeLimits, OtherSitesDoNotWaitForOnesFailures)
 {
     keys.addKey("WAIT002", "111111");
@@ -130,16 +159,30 @@ TEST_F(BridgeLimits, OtherSitesDoNotWaitForOnesFailures)
     EXPECT_LT(reply.second, 2500);
 }
 
-TEST_F(BridgeLimits, AtMost32ConnectionsAtOnce)
+TEST_F(BridgeLimits, AtMost32ConnectionsAtOnceAndEachSiteItsShare)
 {
     keys.addKey("MANY001", "111111");
+    QStringList listed;
+    for (int i = 0; i < 5; ++i)
+        listed << QStringLiteral("https://bank%1.example").arg(i);
+    setConfig("AllowedOrigins", listed.join(';').toStdString());
     startServer();
     std::vector<std::unique_ptr<PageClient>> flood;
-    int open = 0;
-    for (int i = 0; i < 40; ++i) {
-        flood.push_back(std::make_unique<PageClient>());
-        open += flood.back()->open(server->serverPort()) ? 1 : 0;
-    }
+    auto openAll = [&](const QString& origin, int count) {
+        int open = 0;
+        for (int i = 0; i < count; ++i) {
+            flood.push_back(std::make_unique<PageClient>(origin));
+            // A page over its site's share is closed right after its handshake.
+            if (flood.back()->open(server->serverPort()) && !flood.back()->waitClosed(100))
+                ++open;
+        }
+        return open;
+    };
+    EXPECT_EQ(openAll(QString(), 12), BridgeSiteLimits::kConnectionsPerSite) << "local programs are one site";
+    EXPECT_NE(keys.bridgeLog().find("refused: the site has all its places"), std::string::npos);
+    int open = BridgeSiteLimits::kConnectionsPerSite;
+    for (const QString& origin : listed)
+        open += openAll(origin, 6);
     EXPECT_EQ(open, ZTWebSocketServer::kMaxConnections);
     EXPECT_NE(keys.bridgeLog().find("connection refused: 32 connections open"), std::string::npos);
     // A page among them is served at once.
@@ -161,7 +204,29 @@ TEST_F(BridgeLimits, AtMost32ConnectionsAtOnce)
         }
     }
     ASSERT_TRUE(waitUntil([&] { return server->clientCount() < ZTWebSocketServer::kMaxConnections; }, 3000));
-    EXPECT_EQ(readyPage().request("GetSN"), "GetSN&&MANY001");
+    PageClient& late = connectPage(listed.first());
+    EXPECT_EQ(late.request("Initialize"), "Initialize&&");
+}
+
+// Handshakes that never end have places of their own: a page still gets in.
+TEST_F(BridgeLimits, HalfOpenHandshakesDoNotKeepPagesOut)
+{
+    setConfig("AllowedOrigins", "https://bank.example");
+    startServer();
+    std::vector<std::unique_ptr<QTcpSocket>> halfOpen;
+    for (int i = 0; i < 32; ++i) {
+        halfOpen.push_back(std::make_unique<QTcpSocket>());
+        halfOpen.back()->connectToHost(QHostAddress::LocalHost, server->serverPort());
+        halfOpen.back()->write("GET / HTTP/1.1\r\n");
+    }
+    ASSERT_TRUE(waitUntil([&] { return keys.bridgeLog().find("oldest of 8 handshakes under way dropped") != std::string::npos; }, 5000))
+        << keys.bridgeLog();
+    QElapsedTimer clock;
+    clock.start();
+    PageClient page(QStringLiteral("https://bank.example"));
+    ASSERT_TRUE(page.open(server->serverPort()));
+    EXPECT_LT(clock.elapsed(), 2000);
+    EXPECT_EQ(page.request("Initialize"), "Initialize&&");
 }
 
 TEST_F(BridgeLimits, IdleConnectionsAreClosed)
@@ -214,9 +279,92 @@ print(data.split(b"\r\n")[0].decode() or "closed")
                                QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")});
     EXPECT_TRUE(other.startsWith("HTTP/1.1 403")) << other.toStdString();
     EXPECT_NE(keys.bridgeLog().find("of user 65534 refused"), std::string::npos);
+
+    // Blind requests on a socket closed before the manager looks at it: the
+    // kernel keeps the closed socket, under root's name in its tables.
+    keys.addKey("BLIND01", "111111");
+    const char* blind = R"(
+import os, socket, sys
+def frame(text):
+    data = text.encode()
+    return bytes([0x81, 0x80 | len(data), 0, 0, 0, 0]) + data
+for _ in range(10):
+    s = socket.create_connection(("127.0.0.1", int(sys.argv[1])))
+    s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+              b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n"
+              + frame("Initialize") + frame("CheckToken") + frame("VerifyUserPin#&#&99999999&#end"))
+    s.close()
+print("sent")
+)";
+    QProcess blinder;
+    blinder.start(QStringLiteral("/usr/bin/setpriv"),
+                  {QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups"),
+                   QStringLiteral("/usr/bin/python3"), QStringLiteral("-c"), QString::fromUtf8(blind),
+                   QString::number(server->serverPort())});
+    ASSERT_TRUE(waitUntil([&] { return blinder.state() == QProcess::NotRunning; }, 15000));
+    EXPECT_EQ(blinder.readAllStandardOutput().trimmed(), "sent");
+    PageClient& own = readyPage();
+    EXPECT_EQ(own.request("GetSN"), "GetSN&&BLIND01") << "handled after the blind connections";
+    EXPECT_EQ(keys.attemptsLeft("BLIND01"), 10);
     // The same client as this user gets its handshake.
     EXPECT_EQ(run({QStringLiteral("/usr/bin/env")}), "HTTP/1.1 101 Switching Protocols");
     EXPECT_EQ(connectPage().request("GetCertType#&&#end"), "GetCertType&&1");
+}
+
+}  // namespace
+
+namespace {
+
+// A client that sends for a while and never reads, with a tiny receive
+// buffer: what the bridge answers piles up at the bridge.
+const char* kNeverReads = R"(
+import socket, sys, time
+s = socket.socket()
+s.setsockopt(socket.SOL_SOCKET, socket.SO_RCVBUF, 4096)
+s.connect(("127.0.0.1", int(sys.argv[1])))
+s.sendall(b"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+          b"Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+payload = b"GetCertType#&&#end" if sys.argv[2] == "text" else b"p" * 125
+frame = bytes([0x81 if sys.argv[2] == "text" else 0x89, 0x80 | len(payload), 0, 0, 0, 0]) + payload
+s.setblocking(False)
+sent, start = 0, time.time()
+while time.time() - start < float(sys.argv[3]):
+    try:
+        sent += s.send(frame * 64)
+    except BlockingIOError:
+        time.sleep(0.01)
+    except OSError:
+        break
+print(sent)
+)";
+
+TEST_F(BridgeLimits, AClientThatDoesNotReadIsDropped)
+{
+    if (!QFile::exists(QStringLiteral("/usr/bin/python3")))
+        GTEST_SKIP() << "/usr/bin/python3 missing";
+    keys.addKey("READ001", "111111");
+    startServer();
+    server->setDrainTimeoutMs(300);
+    PageClient& page = readyPage();
+    // Pings are answered by the socket itself, requests by the bridge.
+    for (const char* mode : {"text", "ping"}) {
+        QProcess flood;
+        flood.start(QStringLiteral("/usr/bin/python3"), {QStringLiteral("-c"), QString::fromUtf8(kNeverReads),
+                                                         QString::number(server->serverPort()), QString(mode), "20"});
+        qint64 worstMs = 0, mostUnsent = 0;
+        while (flood.state() != QProcess::NotRunning) {
+            QElapsedTimer slowest;
+            slowest.start();
+            EXPECT_EQ(page.request(QStringLiteral("GetSN")), "GetSN&&READ001");
+            worstMs = std::max(worstMs, slowest.elapsed());
+            mostUnsent = std::max(mostUnsent, server->unsentBytes());
+        }
+        EXPECT_LT(mostUnsent, 4 * ZTWebSocketServer::kSocketMessageLimit) << mode;
+        EXPECT_LT(worstMs, 1000) << mode << ": the other page waited";
+        EXPECT_EQ(server->clientCount(), 1) << mode;
+    }
+    const std::string log = keys.bridgeLog();
+    EXPECT_NE(log.find("connection closed: its replies were not read"), std::string::npos);
 }
 
 }  // namespace

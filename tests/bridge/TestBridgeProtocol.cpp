@@ -138,15 +138,19 @@ TEST_F(BridgeProtocolTest, PinChangesMeetTheTokenLibrary)
     FreeZTTokenLib();
 }
 
-// A PIN to verify is cut to 16 bytes as the key takes it; a new PIN that would
-// be cut is refused before the key sees it, or the page would set a PIN that
-// differs from the one its user typed.
+// A PIN that does not fit the key's 16 bytes is refused before the key sees
+// it: cut, a wrong PIN with the right start would open the key, and a new PIN
+// would differ from the one its user typed.
 TEST_F(BridgeProtocolTest, PinsAndTheSixteenByteLimit)
 {
     keys.addKey("PIN0002", "1234567890abcdef");
     startServer();
     PageClient& page = readyPage();
-    EXPECT_EQ(page.request("VerifyUserPin#&#&1234567890abcdefXYZW&#end"), "VerifyUserPin&&0");
+    keys.setRetries("PIN0002", 7);
+    EXPECT_EQ(page.request("VerifyUserPin#&#&1234567890abcdefX&#end"), utf8("VerifyUserPin&&") + utf8(kBadFormat));
+    EXPECT_EQ(page.request("ChangeUserPin#&#&1234567890abcdefX#&22222222&#end"),
+              utf8("ChangeUserPin&&") + utf8(kBadFormat)) << "the old PIN too";
+    EXPECT_EQ(page.request("VerifyUserPin#&#&1234567890abcdef&#end"), "VerifyUserPin&&0");
 
     keys.setRetries("PIN0002", 7);
     EXPECT_EQ(page.request("ChangeUserPin#&#&1234567890abcdef#&fedcba0987654321tail&#end"),
@@ -276,6 +280,15 @@ TEST_F(BridgeProtocolTest, SerialAndTimeTextsOfUnusualCertificates)
         return vtoken::Status::Ok;
     }), vtoken::Status::Ok);
     EXPECT_EQ(page.request("GetCertNA#&&#end"), "GetCertNA&&1950-1-1 8:0:0\n");
+
+    // Bytes that are no certificate: no empty name or zero date for the page.
+    ASSERT_EQ(keys.store().update("CERT002", [](vtoken::KeyRecord& r) {
+        r.containers[0].signatureCert = {0x30, 0x03, 0x02, 0x01, 0x01};
+        return vtoken::Status::Ok;
+    }), vtoken::Status::Ok);
+    for (const char* command : {"GetCertDN", "GetCertSN", "GetCertNA"})
+        EXPECT_EQ(page.request(QString::fromUtf8(command) + "#&&#end"),
+                  QString::fromUtf8(command) + "&&" + utf8("没有可用证书"));
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 // Request syntax and the configuration rules, without a server.
+#include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include "BridgeConfig.h"
 #include "BridgePeerUser.h"
@@ -111,41 +115,80 @@ TEST(BridgeConfig, OnlyTheDefaultOrAListedLibraryIsAllowed)
     EXPECT_FALSE(bridgeLibraryAllowed(QStringLiteral("/opt/x.so") + QChar(0) + "y", {"/opt/x.so"}));
 }
 
-// Rows as the kernel prints them on a little-endian host: each 32-bit word of
-// the address in host order, the port in plain hexadecimal.
-TEST(BridgePeerUser, FindsThePeersOwnRowInBothTables)
+// A connection of this process to itself, as raw sockets: the kernel's view
+// of the client's end decides.
+struct LoopbackPair {
+    int listener = -1, client = -1, accepted = -1;
+    quint16 serverPort = 0, clientPort = 0;
+    LoopbackPair(int clientFamily, const char* clientTarget, int serverFamily, const char* serverAddress)
+    {
+        sockaddr_storage address {};
+        socklen_t length = fill(serverFamily, serverAddress, 0, &address);
+        listener = socket(serverFamily, SOCK_STREAM, 0);
+        if (bind(listener, reinterpret_cast<sockaddr*>(&address), length) != 0 || listen(listener, 4) != 0)
+            return;
+        getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+        serverPort = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+        client = socket(clientFamily, SOCK_STREAM, 0);
+        length = fill(clientFamily, clientTarget, serverPort, &address);
+        if (::connect(client, reinterpret_cast<sockaddr*>(&address), length) != 0)
+            return;
+        getsockname(client, reinterpret_cast<sockaddr*>(&address), &length);
+        clientPort = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
+        accepted = accept(listener, nullptr, nullptr);
+    }
+    ~LoopbackPair()
+    {
+        for (int fd : {listener, client, accepted})
+            if (fd >= 0)
+                close(fd);
+    }
+    static socklen_t fill(int family, const char* text, quint16 port, sockaddr_storage* out)
+    {
+        if (family == AF_INET) {
+            auto* v4 = reinterpret_cast<sockaddr_in*>(out);
+            v4->sin_family = AF_INET;
+            v4->sin_port = htons(port);
+            inet_pton(AF_INET, text, &v4->sin_addr);
+            return sizeof(*v4);
+        }
+        auto* v6 = reinterpret_cast<sockaddr_in6*>(out);
+        v6->sin6_family = AF_INET6;
+        v6->sin6_port = htons(port);
+        inet_pton(AF_INET6, text, &v6->sin6_addr);
+        return sizeof(*v6);
+    }
+};
+
+TEST(BridgePeerUser, OnlyTheClientsOwnEstablishedSocketCounts)
 {
-    const QByteArray tcp =
-        "  sl  local_address rem_address   st tx_queue rx_queue tr tm->when retrnsmt   uid  timeout inode\n"
-        "   0: 0100007F:CAF9 0100007F:CAEB 06 00000000:00000000 03:00000000 00000000     0        0 0 3\n"
-        "   1: 0100007F:CAF9 0100007F:CAEB 01 00000000:00000000 00:00000000 00000000  1000        0 111 1\n"
-        "   2: 0100007F:CAEB 0100007F:CAF9 01 00000000:00000000 00:00000000 00000000     0        0 112 1\n";
     const QHostAddress v4(QStringLiteral("127.0.0.1"));
     uid_t uid = 99;
-    // The peer's row (its local end is the peer), not our own side's.
-    ASSERT_TRUE(bridgeSocketOwnerIn(tcp, v4, 0xCAF9, v4, 0xCAEB, &uid));
-    EXPECT_EQ(uid, 1000u) << "the established row wins over a lingering one";
-    ASSERT_TRUE(bridgeSocketOwnerIn(tcp, v4, 0xCAEB, v4, 0xCAF9, &uid));
-    EXPECT_EQ(uid, 0u);
-    EXPECT_FALSE(bridgeSocketOwnerIn(tcp, v4, 0xCAFA, v4, 0xCAEB, &uid));
-    EXPECT_FALSE(bridgeSocketOwnerIn(tcp, QHostAddress(QStringLiteral("127.0.0.2")), 0xCAF9, v4, 0xCAEB, &uid));
-
-    const QByteArray tcp6 =
-        "  sl  local_address                         remote_address                        st tx_queue rx_queue tr "
-        "tm->when retrnsmt   uid  timeout inode\n"
-        "   0: 00000000000000000000000001000000:D431 00000000000000000000000001000000:CAEB 01 00000000:00000000 "
-        "00:00000000 00000000  1001        0 113 1\n"
-        "   1: 0000000000000000FFFF00000100007F:D432 0000000000000000FFFF00000100007F:CAEB 01 00000000:00000000 "
-        "00:00000000 00000000  1002        0 114 1\n"
-        "   2: garbage\n";
-    ASSERT_TRUE(bridgeSocketOwnerIn(tcp6, QHostAddress::LocalHostIPv6, 0xD431, QHostAddress::LocalHostIPv6, 0xCAEB,
-                                    &uid));
-    EXPECT_EQ(uid, 1001u);
-    // An IPv6 client reaching our IPv4 socket: the kernel lists it mapped.
-    ASSERT_TRUE(bridgeSocketOwnerIn(tcp6, v4, 0xD432, v4, 0xCAEB, &uid));
-    EXPECT_EQ(uid, 1002u);
-    ASSERT_TRUE(bridgeSocketOwnerIn(tcp6, QHostAddress(QStringLiteral("::ffff:127.0.0.1")), 0xD432, v4, 0xCAEB, &uid));
-    EXPECT_FALSE(bridgeSocketOwnerIn(tcp6, v4, 0xD431, v4, 0xCAEB, &uid)) << "::1 is not 127.0.0.1";
+    {
+        LoopbackPair pair(AF_INET, "127.0.0.1", AF_INET, "127.0.0.1");
+        ASSERT_GE(pair.accepted, 0);
+        ASSERT_TRUE(bridgePeerUid(v4, pair.clientPort, v4, pair.serverPort, &uid));
+        EXPECT_EQ(uid, geteuid());
+        EXPECT_FALSE(bridgePeerUid(v4, pair.clientPort + 1, v4, pair.serverPort, &uid));
+        EXPECT_FALSE(bridgePeerUid(QHostAddress::LocalHostIPv6, pair.clientPort, QHostAddress::LocalHostIPv6,
+                                   pair.serverPort, &uid))
+            << "::1 is not 127.0.0.1";
+        // A closed client lingers in FIN_WAIT2 with the same ends: not trusted.
+        close(pair.client);
+        pair.client = -1;
+        EXPECT_FALSE(bridgePeerUid(v4, pair.clientPort, v4, pair.serverPort, &uid));
+    }
+    {
+        // An IPv6 client reaching the IPv4 socket through a mapped address.
+        LoopbackPair pair(AF_INET6, "::ffff:127.0.0.1", AF_INET, "127.0.0.1");
+        ASSERT_GE(pair.accepted, 0);
+        EXPECT_TRUE(bridgePeerUid(v4, pair.clientPort, v4, pair.serverPort, &uid));
+    }
+    LoopbackPair pair(AF_INET6, "::1", AF_INET6, "::1");
+    if (pair.accepted < 0)
+        GTEST_SKIP() << "no IPv6 loopback";
+    EXPECT_TRUE(bridgePeerUid(QHostAddress::LocalHostIPv6, pair.clientPort, QHostAddress::LocalHostIPv6,
+                              pair.serverPort, &uid));
 }
 
 }  // namespace

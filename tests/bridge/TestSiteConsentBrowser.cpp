@@ -134,6 +134,8 @@ TEST_F(SiteConsentBrowser, AnUnknownSiteWaitsForTheUsersAnswerInTheManager)
     EXPECT_TRUE(shown["status"].toString().contains("not allowed")) << shown["status"].toString().toStdString();
     EXPECT_EQ(shown["serial"].toString(), "-") << "nothing is answered to a refused site";
 
+    // A refused site is not asked again for a while; a new run starts afresh.
+    restartBridge();
     shown = visit(Answer::AllowAndRemember, &dialogs);
     EXPECT_EQ(dialogs, 1);
     EXPECT_TRUE(shown["status"].toString().startsWith("Connected")) << shown["status"].toString().toStdString();

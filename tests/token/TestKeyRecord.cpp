@@ -131,6 +131,7 @@ TEST(KeyRecord, WellSealedRecordsWithFieldsOutsideTheirRulesAreDamaged)
     };
     KeyRecord parsed;
     ASSERT_EQ(Status::Ok, parseRecord(withChecksum(body), &parsed));
+    EXPECT_EQ(Status::Ok, parseRecord(replaced("user-pin 3 ", "user-pin 1000000 "), &parsed));
     const std::vector<std::pair<std::string, std::string>> cases = {
         {"ZVIT-VKEY 1", "ZVIT-VKEY 2"},
         {"plugged 1 3", "plugged 1 4"},        // slot beyond the registry
@@ -140,6 +141,7 @@ TEST(KeyRecord, WellSealedRecordsWithFieldsOutsideTheirRulesAreDamaged)
         {" 7 10\n", " 7 0\n"},
         {" 7 10\n", " 07 10\n"},
         {"user-pin 3 ", "user-pin 0 "},
+        {"user-pin 3 ", "user-pin 1000001 "},  // a PIN check would take seconds
         {"label d09a", "label 09"},            // a control character in the label
         {"label d09a", "label c0af"},          // overlong UTF-8
         {"label d09ad0bbd18ed1872031", "label "},

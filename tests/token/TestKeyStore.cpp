@@ -1,6 +1,8 @@
 // The store shared by the tool, the stand-ins and the programs: PIN attempts
 // counted exactly across processes, slots, crash safety and damaged records.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -226,6 +228,9 @@ TEST_F(KeyStore, ADamagedRecordIsRefusedWithALogLineAndTheOthersKeepWorking)
     writeFile(store->recordPath("BAD"), text);
     // A good record copied under another serial's name is not that key.
     writeFile(store->recordPath("COPY"), readFile(store->recordPath("GOOD")));
+    // Not files of the store's: a FIFO would block its reader, a link may lead anywhere.
+    ASSERT_EQ(0, mkfifo(store->recordPath("PIPE").c_str(), 0600));
+    ASSERT_EQ(0, symlink(store->recordPath("GOOD").c_str(), store->recordPath("LINK").c_str()));
 
     std::vector<std::string> lines;
     setLogSink([&](const std::string& line) { lines.push_back(line); });
@@ -234,6 +239,8 @@ TEST_F(KeyStore, ADamagedRecordIsRefusedWithALogLineAndTheOthersKeepWorking)
     EXPECT_EQ(Status::Damaged, store->load("COPY", &record));
     EXPECT_EQ(Status::Damaged, store->verifyPin("BAD", PinKind::User, "12345678").status);
     EXPECT_EQ(Status::Damaged, store->plug("BAD"));
+    EXPECT_EQ(Status::Damaged, store->load("PIPE", &record));
+    EXPECT_EQ(Status::Damaged, store->load("LINK", &record));
     setLogSink(nullptr);
     ASSERT_FALSE(lines.empty());
     EXPECT_NE(std::string::npos, lines[0].find("BAD"));
@@ -243,10 +250,12 @@ TEST_F(KeyStore, ADamagedRecordIsRefusedWithALogLineAndTheOthersKeepWorking)
 
     EXPECT_EQ(Status::Ok, store->plug("GOOD"));
     std::vector<ListedKey> listed = store->list();
-    ASSERT_EQ(3u, listed.size());
+    ASSERT_EQ(5u, listed.size());
     EXPECT_EQ(Status::Damaged, listed[0].status);  // BAD
     EXPECT_EQ(Status::Damaged, listed[1].status);  // COPY
     EXPECT_EQ(Status::Ok, listed[2].status);
+    EXPECT_EQ(Status::Damaged, listed[3].status);  // LINK
+    EXPECT_EQ(Status::Damaged, listed[4].status);  // PIPE
     ASSERT_EQ(1u, store->pluggedKeys().size());
     EXPECT_EQ(Status::Ok, store->remove("BAD"));
     EXPECT_EQ(Status::NotFound, store->load("BAD", &record));
