@@ -134,7 +134,12 @@ DWORD fillRegistry()
     memset(info.pad1, 0, sizeof(info.pad1));
     reg->slotCount = 0;
     clearSlotsLocked(reg);
+    // The segment is new, but visible since it was created: a consumer that
+    // registered in between (a manager started with the daemon) keeps its
+    // entry, or it would never hear of a key.
     for (ZTProcEntry& proc : reg->procs) {
+        if (proc.inUse == 1)
+            continue;
         proc.inUse = 0;
         proc.slotmap = -1;
     }
