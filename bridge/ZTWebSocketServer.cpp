@@ -113,7 +113,7 @@ struct ZTWebSocketServer::Connection {
     {
         pin.pin.reset();
         pin.newPin.reset();
-        pin.command = BridgeCommand::None;
+        pin.command = nullptr;
     }
 };
 
@@ -593,17 +593,17 @@ void ZTWebSocketServer::handle(Connection& c, QString& message)
 
 void ZTWebSocketServer::handleTimed(Connection& c, QString& message)
 {
-    const BridgeCommand command = bridgeMatchCommand(message);
-    if (BridgeProtocol::isPinCommand(command) && !bridgeMessageTooLarge(message)) {
+    const BridgeRequest request(message);
+    wipeReceivedText(message);
+    if (request.command() && request.command()->pin && !request.tooLarge()) {
         QString reply;
         bool ready;
         {
             QMutexLocker locker(&mutex);
             BridgeLogScope logScope;
             c.dropPin();
-            ready = protocol.preparePin(c.session, message, command, &c.pin, &reply);
+            ready = protocol.preparePin(c.session, request, &c.pin, &reply);
         }
-        wipeReceivedText(message);
         if (!ready) {
             send(c, reply);
             return;
@@ -617,9 +617,8 @@ void ZTWebSocketServer::handleTimed(Connection& c, QString& message)
     QString reply;
     {
         QMutexLocker locker(&mutex);
-        reply = protocol.handleMessage(c.session, message, &closeSender);
+        reply = protocol.handle(c.session, request, &closeSender);
     }
-    wipeReceivedText(message);
     send(c, reply);
     if (closeSender) {
         c.stage = Stage::Closing;
@@ -697,7 +696,7 @@ void ZTWebSocketServer::pinConfirmed(quint64 id, bool proceed)
 
 void ZTWebSocketServer::releasePin(Connection& c)
 {
-    const bool pending = c.pin.command != BridgeCommand::None;
+    const bool pending = c.pin.command != nullptr;
     c.dropPin();
     c.backoffTimer.stop();
     if (!pending)
