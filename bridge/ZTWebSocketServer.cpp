@@ -23,8 +23,8 @@
 #include "BridgeRememberedSites.h"
 #include "BridgeSiteLimits.h"
 #include "BridgeSocketBounds.h"
-#include "UserSettings.h"
-#include "global_def_var.h"
+#include "common/UserSettings.h"
+#include "common/global_def_var.h"
 
 namespace {
 
