@@ -47,7 +47,6 @@ TEST(BridgeCommandTable, EveryRowCanBeReachedAndTakesItsParts)
         // A PIN command must never run on a guessed part layout.
         EXPECT_TRUE(!row->pin || (row->exactParts && row->parts >= 3)) << row->name;
     }
-    EXPECT_EQ(names.size(), 11);
     const auto row = [](const char* name) { return bridgeMatchCommand(QString::fromLatin1(name)); };
     EXPECT_TRUE(row("VerifyUserPin")->pin && row("ChangeUserPin")->pin);
     EXPECT_FALSE(row("GetSN")->pin || row("Initialize")->pin || row("Finalize")->pin);
