@@ -10,10 +10,7 @@ struct BridgeCertTexts {
     QString notBefore;  // start of validity, UTC+8, "%d-%d-%d %d:%d:%d\n"
 };
 
-// Decodes one DER certificate. False for a null or empty buffer or a
-// certificate that does not parse (its texts are then empty names, an empty
-// serial and "0-0-0 0:0:0\n", which no page should be given).
+// Decodes one DER certificate, also one with an SM2 key. False for a null or
+// empty buffer or a certificate that does not parse (its texts are then
+// empty names, an empty serial and "0-0-0 0:0:0\n", which no page should be given).
 bool bridgeDecodeCertificate(const uint8_t* der, size_t length, BridgeCertTexts* texts);
-
-// "%d-%d-%d %d:%d:%d\n" of a UTC calendar time shifted to UTC+8.
-QString bridgeFormatUtc8(int year, int month, int day, int hour, int minute, int second);

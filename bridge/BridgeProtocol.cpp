@@ -20,12 +20,12 @@ QString pinFailure(const char* what, SKF_ULONG code, SKF_ULONG retryCount)
     return retryCount == 0 ? QStringLiteral("-1") : QString::number(retryCount);
 }
 
-// The split parts hold the PINs: wiped before the list goes.
-void wipeParts(QStringList& parts)
+QString pinOutcome(const char* what, SKF_ULONG code, SKF_ULONG retryCount, bool* refused)
 {
-    for (QString& part : parts)
-        wipeString(part);
-    parts.clear();
+    if (code == SAR_OK)
+        return QStringLiteral("0");
+    *refused = true;
+    return pinFailure(what, code, retryCount);
 }
 
 }  // namespace
@@ -119,59 +119,41 @@ void BridgeProtocol::finalize(BridgeSession& s)
 
 QString BridgeProtocol::handleMessage(BridgeSession* session, const QString& message, bool* closeSender)
 {
+    const BridgeRequest request(message);
+    return handle(session, request, closeSender);
+}
+
+QString BridgeProtocol::handle(BridgeSession* session, const BridgeRequest& request, bool* closeSender)
+{
     *closeSender = false;
     BridgeLogScope logScope;
-    const BridgeCommand command = bridgeMatchCommand(message);
-    if (bridgeMessageTooLarge(message)) {
-        BRIDGE_LOG("request of %d characters refused", static_cast<int>(message.size()));
-        return bridgeReplyPrefix(command) + QString::fromUtf8(kResultBadFormat);
+    if (request.tooLarge()) {
+        BRIDGE_LOG("request of %d characters refused", request.size());
+        return request.replyPrefix() + QString::fromUtf8(kResultBadFormat);
     }
-    if (command == BridgeCommand::None || !session)
+    const BridgeCommandRow* command = request.command();
+    if (!command || !session)
         return QString();
-    if (isPinCommand(command)) {
-        BridgePinRequest request;
+    if (command->pin) {
+        BridgePinRequest pin;
         QString reply;
-        if (!preparePin(session, message, command, &request, &reply))
+        if (!preparePin(session, request, &pin, &reply))
             return reply;
         bool refused = false;
-        return runPin(session, request, &refused);
+        return runPin(session, pin, &refused);
     }
-    return bridgeReplyPrefix(command) + runCommand(*session, command, message, closeSender);
+    if (command->exactParts && !request.partsFit())
+        return request.replyPrefix() + QString::fromUtf8(kResultBadFormat);
+    BridgeCall call;
+    call.request = &request;
+    const QString result = (this->*command->handler)(*session, call);
+    *closeSender = call.closeSender;
+    return request.replyPrefix() + result;
 }
 
-QString BridgeProtocol::runCommand(BridgeSession& s, BridgeCommand command, const QString& message,
-                                   bool* closeSender)
+QString BridgeProtocol::runInitialize(BridgeSession& s, BridgeCall& call)
 {
-    switch (command) {
-    case BridgeCommand::Initialize:
-        return initialize(s, message);
-    case BridgeCommand::Finalize:
-        *closeSender = true;
-        finalize(s);
-        return QStringLiteral("0");
-    case BridgeCommand::CheckToken:
-        return checkToken(s);
-    case BridgeCommand::GetSN:
-        return getSerialNumber(s);
-    case BridgeCommand::GetCertDN:
-    case BridgeCommand::GetCertSN:
-    case BridgeCommand::GetCertNA:
-        return certificateText(s, command, message);
-    case BridgeCommand::GetCertType:
-        return bridgePartCount(message) == 2 ? QStringLiteral("1") : QString::fromUtf8(kResultBadFormat);
-    case BridgeCommand::GetCntlVersion:
-        return bridgeProductVersion();
-    default:
-        break;
-    }
-    return QString();
-}
-
-QString BridgeProtocol::initialize(BridgeSession& s, const QString& message)
-{
-    QString path;
-    if (bridgePartCount(message) == 2)
-        path = bridgeSplitParts(message).value(1);
+    const QString path = call.request->part(1);
     bool loaded;
     if (path.isEmpty()) {
         loaded = loadSKFLib(nullptr);
@@ -190,11 +172,17 @@ QString BridgeProtocol::initialize(BridgeSession& s, const QString& message)
     return QString();
 }
 
-QString BridgeProtocol::checkToken(BridgeSession& s)
+QString BridgeProtocol::runFinalize(BridgeSession& s, BridgeCall& call)
 {
-    const QString prefix = bridgeReplyPrefix(BridgeCommand::CheckToken);
+    call.closeSender = true;
+    finalize(s);
+    return QStringLiteral("0");
+}
+
+QString BridgeProtocol::runCheckToken(BridgeSession& s, BridgeCall& call)
+{
     if (!m_loaded || !s.initialized || !enumerateDevices(s, s.devNameList, sizeof(s.devNameList))) {
-        const QString reply = prefix + QString::fromUtf8(kResultEnumFailed);
+        const QString reply = call.request->replyPrefix() + QString::fromUtf8(kResultEnumFailed);
         BRIDGE_LOG("%s", reply.toUtf8().constData());
         return QString::fromUtf8(kResultEnumFailed);
     }
@@ -214,7 +202,7 @@ QString BridgeProtocol::checkToken(BridgeSession& s)
     return result;
 }
 
-QString BridgeProtocol::getSerialNumber(BridgeSession& s)
+QString BridgeProtocol::runGetSN(BridgeSession& s, BridgeCall&)
 {
     if (!s.singleDevice)
         return QString::fromUtf8(kResultKeepOneDevice);
@@ -242,62 +230,75 @@ QString BridgeProtocol::getSerialNumber(BridgeSession& s)
     return result;
 }
 
-QString BridgeProtocol::certificateText(BridgeSession& s, BridgeCommand command, const QString& message)
+QString BridgeProtocol::certificateText(BridgeSession& s, QString BridgeSession::*text)
 {
-    if (bridgePartCount(message) != 2)
-        return QString::fromUtf8(kResultBadFormat);
     const QString result = searchCertificate(s);
     if (result != QLatin1String(kResultSuccess))
         return result;
-    switch (command) {
-    case BridgeCommand::GetCertDN:
-        return s.certSubjectText;
-    case BridgeCommand::GetCertSN:
-        return s.certSerialText;
-    default:
-        return s.certNotBeforeText;
-    }
+    return s.*text;
 }
 
-bool BridgeProtocol::preparePin(BridgeSession* session, const QString& message, BridgeCommand command,
-                                BridgePinRequest* request, QString* reply)
+QString BridgeProtocol::runGetCertDN(BridgeSession& s, BridgeCall&)
 {
-    const QString prefix = bridgeReplyPrefix(command);
-    const bool change = command == BridgeCommand::ChangeUserPin;
-    if (!session || !isPinCommand(command) || bridgePartCount(message) != (change ? 4 : 3)) {
+    return certificateText(s, &BridgeSession::certSubjectText);
+}
+
+QString BridgeProtocol::runGetCertSN(BridgeSession& s, BridgeCall&)
+{
+    return certificateText(s, &BridgeSession::certSerialText);
+}
+
+QString BridgeProtocol::runGetCertNA(BridgeSession& s, BridgeCall&)
+{
+    return certificateText(s, &BridgeSession::certNotBeforeText);
+}
+
+QString BridgeProtocol::runGetCertType(BridgeSession&, BridgeCall&)
+{
+    return QStringLiteral("1");
+}
+
+QString BridgeProtocol::runGetCntlVersion(BridgeSession&, BridgeCall&)
+{
+    return bridgeProductVersion();
+}
+
+bool BridgeProtocol::preparePin(BridgeSession* session, const BridgeRequest& request, BridgePinRequest* pin,
+                                QString* reply)
+{
+    const BridgeCommandRow* command = request.command();
+    const QString prefix = request.replyPrefix();
+    if (!session || !command || !command->pin || request.tooLarge() || !request.partsFit()) {
         *reply = prefix + QString::fromUtf8(kResultBadFormat);
         return false;
     }
-    QStringList parts = bridgeSplitParts(message);
+    // Part 2 is the PIN, or the old one when part 3 is a new PIN.
+    const bool change = command->parts > 3;
     // A new PIN the key would get cut or garbled is never sent: the page
     // would believe in a PIN that does not open the key.
-    if (change && !PinBuffer::fitsWhole(parts.value(3))) {
-        wipeParts(parts);
-        BRIDGE_LOG("ChangeUserPin refused a new PIN of more than %d bytes or not UTF-8",
+    if (change && !PinBuffer::fitsWhole(request.part(3))) {
+        BRIDGE_LOG("%s refused a new PIN of more than %d bytes or not UTF-8", command->name,
                    static_cast<int>(PinBuffer::kBytes));
         *reply = prefix + QString::fromUtf8(kResultBadFormat);
         return false;
     }
     // Nor is a PIN to check cut to fit: its first 16 bytes would open the key.
-    if (!PinBuffer::fitsWhole(parts.value(2))) {
-        wipeParts(parts);
-        BRIDGE_LOG("%s refused a PIN of more than %d bytes or not UTF-8", change ? "ChangeUserPin" : "VerifyUserPin",
+    if (!PinBuffer::fitsWhole(request.part(2))) {
+        BRIDGE_LOG("%s refused a PIN of more than %d bytes or not UTF-8", command->name,
                    static_cast<int>(PinBuffer::kBytes));
         *reply = prefix + QString::fromUtf8(kResultBadFormat);
         return false;
     }
-    request->command = command;
-    request->pin = std::make_unique<PinBuffer>(parts.value(2));
+    pin->command = command;
+    pin->pin = std::make_unique<PinBuffer>(request.part(2));
     if (change)
-        request->newPin = std::make_unique<PinBuffer>(parts.value(3));
-    wipeParts(parts);
+        pin->newPin = std::make_unique<PinBuffer>(request.part(3));
     if (change)
         BRIDGE_LOG("changePIN");  // the PINs themselves never reach the log
     if (!m_loaded || !session->initialized || !session->hApplication) {
-        BRIDGE_LOG("%s before CheckToken opened an application on this connection",
-                   change ? "ChangeUserPin" : "VerifyUserPin");
-        request->pin.reset();
-        request->newPin.reset();
+        BRIDGE_LOG("%s before CheckToken opened an application on this connection", command->name);
+        pin->pin.reset();
+        pin->newPin.reset();
         *reply = prefix + QStringLiteral("-1");
         return false;
     }
@@ -324,23 +325,30 @@ QString BridgeProtocol::runPin(BridgeSession* session, const BridgePinRequest& r
     *refused = false;
     const QString prefix = bridgeReplyPrefix(request.command);
     // The library may have changed or the page's application gone meanwhile.
-    if (!session || !m_loaded || !session->hApplication || !request.pin)
+    if (!session || !m_loaded || !session->hApplication || !request.pin || !request.command)
         return prefix + QStringLiteral("-1");
+    BridgeCall call;
+    call.pin = &request;
+    const QString result = (this->*request.command->handler)(*session, call);
+    *refused = call.refused;
+    return prefix + result;
+}
+
+QString BridgeProtocol::runVerifyUserPin(BridgeSession& s, BridgeCall& call)
+{
     SKF_ULONG retryCount = 0;
-    SKF_ULONG rv;
-    const char* what;
-    if (request.command == BridgeCommand::ChangeUserPin && request.newPin) {
-        what = "SKF_ChangePIN";
-        rv = SKF_ChangePIN(session->hApplication, SKF_USER_TYPE, request.pin->c_str(), request.newPin->c_str(),
-                           &retryCount);
-    } else {
-        what = "SKF_VerifyPIN";
-        rv = SKF_VerifyPIN(session->hApplication, SKF_USER_TYPE, request.pin->c_str(), &retryCount);
-    }
-    if (rv == SAR_OK)
-        return prefix + QStringLiteral("0");
-    *refused = true;
-    return prefix + pinFailure(what, rv, retryCount);
+    const SKF_ULONG rv = SKF_VerifyPIN(s.hApplication, SKF_USER_TYPE, call.pin->pin->c_str(), &retryCount);
+    return pinOutcome("SKF_VerifyPIN", rv, retryCount, &call.refused);
+}
+
+QString BridgeProtocol::runChangeUserPin(BridgeSession& s, BridgeCall& call)
+{
+    if (!call.pin->newPin)
+        return runVerifyUserPin(s, call);
+    SKF_ULONG retryCount = 0;
+    const SKF_ULONG rv = SKF_ChangePIN(s.hApplication, SKF_USER_TYPE, call.pin->pin->c_str(),
+                                       call.pin->newPin->c_str(), &retryCount);
+    return pinOutcome("SKF_ChangePIN", rv, retryCount, &call.refused);
 }
 
 QString BridgeProtocol::pinNotSentReply(const BridgePinRequest& request, int attemptsLeft)

@@ -11,6 +11,7 @@
 #include <set>
 
 #include "BridgeCertText.h"
+#include "BridgeCommandTable.h"
 #include "BridgeRequest.h"
 #include "PinBuffer.h"
 #include "bindings/SkfApi.h"
@@ -32,9 +33,17 @@ struct BridgeSession {
 
 // A PIN command parsed and checked, waiting to be sent to the key.
 struct BridgePinRequest {
-    BridgeCommand command = BridgeCommand::None;
+    const BridgeCommandRow* command = nullptr;
     std::unique_ptr<PinBuffer> pin;     // the PIN to verify, or the old PIN
     std::unique_ptr<PinBuffer> newPin;  // ChangeUserPin only
+};
+
+// What one handler call of the command table reads and tells.
+struct BridgeCall {
+    const BridgeRequest* request = nullptr;  // the parsed request
+    const BridgePinRequest* pin = nullptr;   // PIN commands: the PINs instead
+    bool closeSender = false;                // the page asked to end its connection
+    bool refused = false;                    // the key turned the PIN down (or was locked)
 };
 
 class BridgeProtocol
@@ -54,16 +63,12 @@ public:
     // key at once); *closeSender is set when the page asked to end its
     // connection ("Finalize"). The caller wipes the message.
     QString handleMessage(BridgeSession* session, const QString& message, bool* closeSender);
+    // The same for a request parsed already.
+    QString handle(BridgeSession* session, const BridgeRequest& request, bool* closeSender);
 
-    static bool isPinCommand(BridgeCommand command)
-    {
-        return command == BridgeCommand::VerifyUserPin || command == BridgeCommand::ChangeUserPin;
-    }
-    // First half of a PIN command: parses and checks it without touching the
-    // key. True when *request is ready for runPin; otherwise *reply is the
-    // whole reply to send.
-    bool preparePin(BridgeSession* session, const QString& message, BridgeCommand command,
-                    BridgePinRequest* request, QString* reply);
+    // First half of a PIN command: checks it without touching the key. True
+    // when *pin is ready for runPin; otherwise *reply is the whole reply to send.
+    bool preparePin(BridgeSession* session, const BridgeRequest& request, BridgePinRequest* pin, QString* reply);
     // Attempts left on the session's key, -1 when the key does not say.
     int pinAttemptsLeft(BridgeSession* session);
     // Second half: sends the PIN to the key. *refused tells that the key
@@ -85,12 +90,22 @@ public:
     static constexpr size_t kPinBytes = PinBuffer::kBytes;
 
 private:
-    QString runCommand(BridgeSession& s, BridgeCommand command, const QString& message, bool* closeSender);
-    QString initialize(BridgeSession& s, const QString& message);
+    friend class BridgeCommandTable;
+    // The command table's handlers: the reply after its prefix.
+    QString runInitialize(BridgeSession& s, BridgeCall& call);
+    QString runFinalize(BridgeSession& s, BridgeCall& call);
+    QString runCheckToken(BridgeSession& s, BridgeCall& call);
+    QString runGetSN(BridgeSession& s, BridgeCall& call);
+    QString runGetCertDN(BridgeSession& s, BridgeCall& call);
+    QString runGetCertSN(BridgeSession& s, BridgeCall& call);
+    QString runGetCertNA(BridgeSession& s, BridgeCall& call);
+    QString runGetCertType(BridgeSession& s, BridgeCall& call);
+    QString runVerifyUserPin(BridgeSession& s, BridgeCall& call);
+    QString runChangeUserPin(BridgeSession& s, BridgeCall& call);
+    QString runGetCntlVersion(BridgeSession& s, BridgeCall& call);
+
     void finalize(BridgeSession& s);
-    QString checkToken(BridgeSession& s);
-    QString getSerialNumber(BridgeSession& s);
-    QString certificateText(BridgeSession& s, BridgeCommand command, const QString& message);
+    QString certificateText(BridgeSession& s, QString BridgeSession::*text);
 
     bool enumerateDevices(BridgeSession& s, char* nameList, size_t capacity);
     bool openApplication(const char* deviceName, char* containerList, SKF_ULONG* containerLength,

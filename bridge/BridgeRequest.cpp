@@ -1,51 +1,14 @@
 #include "BridgeRequest.h"
 
+#include "BridgeCommandTable.h"
+#include "PinBuffer.h"
+
 namespace {
 
 const QString kFieldSeparator = QStringLiteral("#&");
 const QString kEndMarker = QStringLiteral("&#end");
 
-struct CommandName {
-    BridgeCommand command;
-    const char* name;
-};
-
-// Protocol order matters: the first prefix match wins.
-const CommandName kCommands[] = {
-    {BridgeCommand::Initialize, "Initialize"},     {BridgeCommand::Finalize, "Finalize"},
-    {BridgeCommand::CheckToken, "CheckToken"},     {BridgeCommand::GetSN, "GetSN"},
-    {BridgeCommand::GetCertDN, "GetCertDN"},       {BridgeCommand::GetCertSN, "GetCertSN"},
-    {BridgeCommand::GetCertNA, "GetCertNA"},       {BridgeCommand::GetCertType, "GetCertType"},
-    {BridgeCommand::VerifyUserPin, "VerifyUserPin"}, {BridgeCommand::ChangeUserPin, "ChangeUserPin"},
-    {BridgeCommand::GetCntlVersion, "GetCntlVersion"},
-};
-
 }  // namespace
-
-BridgeCommand bridgeMatchCommand(const QString& message)
-{
-    for (const CommandName& entry : kCommands) {
-        if (message.startsWith(QLatin1String(entry.name)))
-            return entry.command;
-    }
-    return BridgeCommand::None;
-}
-
-QString bridgeCommandName(BridgeCommand command)
-{
-    for (const CommandName& entry : kCommands) {
-        if (entry.command == command)
-            return QString::fromLatin1(entry.name);
-    }
-    return QString();
-}
-
-QString bridgeReplyPrefix(BridgeCommand command)
-{
-    if (command == BridgeCommand::None)
-        return QString();
-    return bridgeCommandName(command) + QStringLiteral("&&");
-}
 
 int bridgePartCount(const QString& message)
 {
@@ -79,4 +42,30 @@ bool bridgeMessageTooLarge(const QString& message)
         bytes += u < 0x80 ? 1 : u < 0x800 ? 2 : c.isSurrogate() ? 2 : 3;
     }
     return bytes > kBridgeMaxMessageBytes;
+}
+
+BridgeRequest::BridgeRequest(const QString& message)
+    : m_command(bridgeMatchCommand(message)), m_tooLarge(bridgeMessageTooLarge(message)), m_size(message.size())
+{
+    if (m_tooLarge || !m_command || (m_command->parts <= 1 && !m_command->exactParts))
+        return;
+    m_partCount = bridgePartCount(message);
+    if (m_command->parts > 1 && m_partCount == m_command->parts)
+        m_parts = bridgeSplitParts(message);
+}
+
+BridgeRequest::~BridgeRequest()
+{
+    for (QString& part : m_parts)
+        wipeString(part);
+}
+
+bool BridgeRequest::partsFit() const
+{
+    return m_command && m_partCount == m_command->parts;
+}
+
+QString BridgeRequest::replyPrefix() const
+{
+    return bridgeReplyPrefix(m_command);
 }

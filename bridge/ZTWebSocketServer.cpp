@@ -23,8 +23,8 @@
 #include "BridgeRememberedSites.h"
 #include "BridgeSiteLimits.h"
 #include "BridgeSocketBounds.h"
-#include "UserSettings.h"
-#include "global_def_var.h"
+#include "common/UserSettings.h"
+#include "common/global_def_var.h"
 
 namespace {
 
@@ -33,12 +33,8 @@ namespace {
 constexpr int kHandshakeTimeoutMs = 3 * 1000;
 // Handshakes under way at once: the other places stay for pages.
 constexpr int kMaxHandshakes = 8;
-// A site the user refused, or did not answer about, is not asked again sooner.
-constexpr qint64 kQuietAfterRefusalMs = 60 * 1000;
 // A page that does not answer our close frame is dropped after this.
 constexpr int kCloseGraceMs = 5 * 1000;
-// Sites with a back-off kept at most; expired ones go first.
-constexpr int kMaxBackoffSites = 256;
 
 bool ipv6Available()
 {
@@ -113,7 +109,7 @@ struct ZTWebSocketServer::Connection {
     {
         pin.pin.reset();
         pin.newPin.reset();
-        pin.command = BridgeCommand::None;
+        pin.command = nullptr;
     }
 };
 
@@ -211,8 +207,7 @@ void ZTWebSocketServer::setIdleTimeoutMs(int ms)
 
 void ZTWebSocketServer::setPinBackoffMs(int first, int last)
 {
-    backoffFirstMs = std::max(first, 0);
-    backoffLastMs = std::max(last, backoffFirstMs);
+    backoff.setDelays(first, last);
 }
 
 // Only this machine may reach the PIN commands: 127.0.0.1 and ::1 on one port.
@@ -432,8 +427,7 @@ void ZTWebSocketServer::decideOrigin(Connection& c)
         refuse(c, "nobody to ask");
         return;
     }
-    const auto quiet = quietSites.constFind(c.origin);
-    if (quiet != quietSites.constEnd() && *quiet > clock.elapsed()) {
+    if (quietSites.quiet(c.origin, clock.elapsed())) {
         refuse(c, "it was refused a moment ago");
         return;
     }
@@ -481,7 +475,7 @@ void ZTWebSocketServer::consentAnswered(quint64 id, bool allow, bool remember)
     if (remember && !bridgeOriginAnonymous(c->origin))
         remembered.remember(c->origin, allow);
     if (!allow) {
-        keepQuiet(c->origin);
+        quietSites.keepQuiet(c->origin, clock.elapsed());
         refuse(*c, "the user refused it");
         return;
     }
@@ -496,19 +490,8 @@ void ZTWebSocketServer::consentTimedOut(quint64 id)
     if (!c || !c->asking)
         return;
     withdrawQuestion(*c);
-    keepQuiet(c->origin);
+    quietSites.keepQuiet(c->origin, clock.elapsed());
     refuse(*c, "the user did not answer in time");
-}
-
-void ZTWebSocketServer::keepQuiet(const QString& origin)
-{
-    const qint64 now = clock.elapsed();
-    if (quietSites.size() >= kMaxBackoffSites) {
-        for (auto it = quietSites.begin(); it != quietSites.end();)
-            it = *it <= now ? quietSites.erase(it) : std::next(it);
-    }
-    if (quietSites.size() < kMaxBackoffSites)
-        quietSites.insert(origin, now + kQuietAfterRefusalMs);
 }
 
 void ZTWebSocketServer::withdrawQuestion(Connection& c)
@@ -593,17 +576,17 @@ void ZTWebSocketServer::handle(Connection& c, QString& message)
 
 void ZTWebSocketServer::handleTimed(Connection& c, QString& message)
 {
-    const BridgeCommand command = bridgeMatchCommand(message);
-    if (BridgeProtocol::isPinCommand(command) && !bridgeMessageTooLarge(message)) {
+    const BridgeRequest request(message);
+    wipeReceivedText(message);
+    if (request.command() && request.command()->pin && !request.tooLarge()) {
         QString reply;
         bool ready;
         {
             QMutexLocker locker(&mutex);
             BridgeLogScope logScope;
             c.dropPin();
-            ready = protocol.preparePin(c.session, message, command, &c.pin, &reply);
+            ready = protocol.preparePin(c.session, request, &c.pin, &reply);
         }
-        wipeReceivedText(message);
         if (!ready) {
             send(c, reply);
             return;
@@ -617,9 +600,8 @@ void ZTWebSocketServer::handleTimed(Connection& c, QString& message)
     QString reply;
     {
         QMutexLocker locker(&mutex);
-        reply = protocol.handleMessage(c.session, message, &closeSender);
+        reply = protocol.handle(c.session, request, &closeSender);
     }
-    wipeReceivedText(message);
     send(c, reply);
     if (closeSender) {
         c.stage = Stage::Closing;
@@ -691,13 +673,13 @@ void ZTWebSocketServer::pinConfirmed(quint64 id, bool proceed)
         BridgeLogScope logScope;
         reply = protocol.runPin(c->session, c->pin, &refused);
     }
-    pinResult(c->origin, refused);
+    backoff.result(c->origin, refused, clock.elapsed());
     finishPin(*c, reply);
 }
 
 void ZTWebSocketServer::releasePin(Connection& c)
 {
-    const bool pending = c.pin.command != BridgeCommand::None;
+    const bool pending = c.pin.command != nullptr;
     c.dropPin();
     c.backoffTimer.stop();
     if (!pending)
@@ -720,7 +702,7 @@ void ZTWebSocketServer::beginPinTurn(Connection& c)
 {
     // Decided now, not when the request came: an earlier request of the
     // same site may have failed meanwhile.
-    const qint64 wait = backoffRemainingMs(c.origin);
+    const qint64 wait = backoff.remainingMs(c.origin, clock.elapsed());
     if (wait > 0) {
         BRIDGE_LOG("PIN request of origin %s waits %d ms after a failed one", logText(c.origin).constData(),
                    static_cast<int>(wait));
@@ -744,30 +726,6 @@ void ZTWebSocketServer::send(Connection& c, const QString& reply)
         c.socket->sendTextMessage(reply);
         c.bounds->check();
     }
-}
-
-qint64 ZTWebSocketServer::backoffRemainingMs(const QString& site) const
-{
-    const auto it = backoffs.constFind(site);
-    if (it == backoffs.constEnd())
-        return 0;
-    return std::max<qint64>(0, it->notBeforeMs - clock.elapsed());
-}
-
-void ZTWebSocketServer::pinResult(const QString& site, bool refused)
-{
-    if (!refused) {
-        backoffs.remove(site);
-        return;
-    }
-    const qint64 now = clock.elapsed();
-    if (backoffs.size() >= kMaxBackoffSites && !backoffs.contains(site)) {
-        for (auto it = backoffs.begin(); it != backoffs.end();)
-            it = it->notBeforeMs + backoffLastMs < now ? backoffs.erase(it) : std::next(it);
-    }
-    Backoff& b = backoffs[site];
-    b.nextDelayMs = b.nextDelayMs == 0 ? backoffFirstMs : std::min<qint64>(backoffLastMs, b.nextDelayMs * 2);
-    b.notBeforeMs = now + b.nextDelayMs;
 }
 
 void ZTWebSocketServer::socketDisconnected()

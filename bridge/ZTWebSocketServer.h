@@ -22,8 +22,10 @@
 #include <vector>
 
 #include "BridgeAdmission.h"
+#include "BridgePinBackoff.h"
 #include "BridgePinTurns.h"
 #include "BridgeProtocol.h"
+#include "BridgeQuietSites.h"
 #include "BridgeRememberedSites.h"
 #include "BridgeSiteLimits.h"
 
@@ -89,7 +91,6 @@ private:
     bool listenOnLoopback(quint16 port);
     void decideOrigin(Connection& c);
     BridgeSiteCounts countsFor(const Connection& c) const;
-    void keepQuiet(const QString& origin);
     void askConsent(Connection& c);
     void consentAnswered(quint64 id, bool allow, bool remember);
     void consentTimedOut(quint64 id);
@@ -109,8 +110,6 @@ private:
     void forget(QWebSocket* socket);
     Connection* find(quint64 id);
     Connection* find(QWebSocket* socket);
-    qint64 backoffRemainingMs(const QString& site) const;
-    void pinResult(const QString& site, bool refused);
 
     QTcpServer* tcpServer;
     QTcpServer* tcpServer6;
@@ -136,18 +135,9 @@ private:
     int consentTimeoutMs = 60 * 1000;
     int idleTimeoutMs = 10 * 60 * 1000;
     int drainTimeoutMs = 10 * 1000;
-    int backoffFirstMs = 1000;
-    int backoffLastMs = 60 * 1000;
-
-    struct Backoff {
-        qint64 notBeforeMs = 0;
-        qint64 nextDelayMs = 0;
-    };
-    // Per site (normalised origin, "" for local programs).
-    QHash<QString, Backoff> backoffs;
+    BridgePinBackoff backoff;
     BridgePinTurns pinTurns;
     BridgeRememberedSites remembered;
-    // Sites not asked about again before the time given.
-    QHash<QString, qint64> quietSites;
+    BridgeQuietSites quietSites;
     QElapsedTimer clock;
 };

@@ -97,19 +97,45 @@ struct tm certTimeUtc8(const x509_time& time)
     return converted;
 }
 
+namespace {
+// "%d-%d-%d %d:%d:%d\n" without printf: two of these per certificate shown.
+void appendCertTime(std::string* text, const struct tm& t)
+{
+    const int fields[] = {t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
+    const char separators[] = {'-', '-', ' ', ':', ':'};
+    for (int i = 0; i < 6; ++i) {
+        if (i > 0)
+            text->push_back(separators[i - 1]);
+        appendNumber(text, fields[i], 10);
+    }
+    text->push_back('\n');
+}
+}  // namespace
+
 std::string formatCertTime(const struct tm& t)
 {
-    // " %d-%d-%d %d:%d:%d\n" without printf: two of these per certificate shown.
     std::string text;
     text.reserve(24);
-    const int fields[] = {t.tm_year, t.tm_mon, t.tm_mday, t.tm_hour, t.tm_min, t.tm_sec};
-    const char separators[] = {' ', '-', '-', ' ', ':', ':'};
-    for (int i = 0; i < 6; ++i) {
-        text.push_back(separators[i]);
-        appendNumber(&text, fields[i], 10);
-    }
-    text.push_back('\n');
+    text.push_back(' ');
+    appendCertTime(&text, t);
     return text;
+}
+
+std::string certTimeTextUtc8(const x509_time& time)
+{
+    std::string text;
+    text.reserve(24);
+    appendCertTime(&text, certTimeUtc8(time));
+    return text;
+}
+
+std::string certSerialText(const x509_buf& serial)
+{
+    char buf[kCertTextLen] = {};
+    if (x509_serial_gets(buf, sizeof buf, &serial) < 0)
+        buf[0] = '\0';
+    removeChar(buf, ':');
+    return buf;
 }
 
 struct tm getNotBeforTime(x509_crt* crt)
@@ -221,11 +247,7 @@ std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len, b
     version.push_back('\n');
     rows.push_back({"Version", std::move(version)});
 
-    std::memset(buf, 0, sizeof buf);
-    if (x509_serial_gets(buf, sizeof buf, &crt->serial) < 0)
-        buf[0] = '\0';
-    removeChar(buf, ':');
-    rows.push_back({"Serial Number", buf});
+    rows.push_back({"Serial Number", certSerialText(crt->serial)});
 
     std::memset(buf, 0, sizeof buf);
     if (zvitCertSigAlgGets(buf, sizeof buf, &cert) < 0)

@@ -46,6 +46,12 @@ std::string certificateRowLines(const std::vector<CertRow>& rows);
 struct tm certTimeUtc8(const x509_time& time);
 // " 2025-1-1 4:0:0\n" as the viewer shows it.
 std::string formatCertTime(const struct tm& t);
+// "2025-1-1 4:0:0\n": the time as a bank page gets it ("0-0-0 0:0:0\n" when
+// it is not a calendar time).
+std::string certTimeTextUtc8(const x509_time& time);
+// The serial number in upper-case hexadecimal without ":", as the viewer's
+// row and a bank page show it.
+std::string certSerialText(const x509_buf& serial);
 // GetCertName's work: common names of subject, issuer and subject into the
 // non-null outputs (kCertNameOutLen bytes each). 0 for no input, else 1.
 short certCommonNames(const unsigned char* der, size_t len, char* subject, char* issuer, char* subject2);

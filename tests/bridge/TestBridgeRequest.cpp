@@ -5,6 +5,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include "BridgeCommandTable.h"
 #include "BridgeConfig.h"
 #include "BridgePeerUser.h"
 #include "BridgeRequest.h"
@@ -13,16 +14,64 @@
 
 namespace {
 
+QString matched(const QString& message)
+{
+    const BridgeCommandRow* row = bridgeMatchCommand(message);
+    return row ? QString::fromLatin1(row->name) : QString();
+}
+
 TEST(BridgeRequest, CommandsAreMatchedByPrefixInProtocolOrder)
 {
-    EXPECT_EQ(bridgeMatchCommand("GetSNX"), BridgeCommand::GetSN);
-    EXPECT_EQ(bridgeMatchCommand("GetCertSN#&"), BridgeCommand::GetCertSN);
-    EXPECT_EQ(bridgeMatchCommand("GetCertTypeGetSN"), BridgeCommand::GetCertType);
-    EXPECT_EQ(bridgeMatchCommand("InitializeFinalize"), BridgeCommand::Initialize);
-    EXPECT_EQ(bridgeMatchCommand(" GetSN"), BridgeCommand::None);
-    EXPECT_EQ(bridgeMatchCommand("GetS"), BridgeCommand::None);
-    EXPECT_EQ(bridgeReplyPrefix(BridgeCommand::GetCntlVersion), "GetCntlVersion&&");
-    EXPECT_EQ(bridgeReplyPrefix(BridgeCommand::None), "");
+    EXPECT_EQ(matched("GetSNX"), "GetSN");
+    EXPECT_EQ(matched("GetCertSN#&"), "GetCertSN");
+    EXPECT_EQ(matched("GetCertTypeGetSN"), "GetCertType");
+    EXPECT_EQ(matched("InitializeFinalize"), "Initialize");
+    EXPECT_EQ(matched(" GetSN"), "");
+    EXPECT_EQ(matched("GetS"), "");
+    EXPECT_EQ(bridgeReplyPrefix(bridgeMatchCommand("GetCntlVersion")), "GetCntlVersion&&");
+    EXPECT_EQ(bridgeReplyPrefix(nullptr), "");
+}
+
+TEST(BridgeCommandTable, EveryRowCanBeReachedAndTakesItsParts)
+{
+    QStringList names;
+    for (const BridgeCommandRow* row = BridgeCommandTable::begin(); row != BridgeCommandTable::end(); ++row) {
+        const QString name = QString::fromLatin1(row->name);
+        // A name that starts with an earlier one would never be matched.
+        for (const QString& earlier : names)
+            EXPECT_FALSE(name.startsWith(earlier)) << row->name << " is hidden by " << earlier.toStdString();
+        names << name;
+        EXPECT_EQ(bridgeMatchCommand(name + "#&x"), row);
+        EXPECT_TRUE(row->handler) << row->name;
+        EXPECT_TRUE(row->parts >= 1 && row->parts <= kBridgeMaxParts) << row->name;
+        // A PIN command must never run on a guessed part layout.
+        EXPECT_TRUE(!row->pin || (row->exactParts && row->parts >= 3)) << row->name;
+    }
+    const auto row = [](const char* name) { return bridgeMatchCommand(QString::fromLatin1(name)); };
+    EXPECT_TRUE(row("VerifyUserPin")->pin && row("ChangeUserPin")->pin);
+    EXPECT_FALSE(row("GetSN")->pin || row("Initialize")->pin || row("Finalize")->pin);
+    EXPECT_EQ(row("VerifyUserPin")->parts, 3);
+    EXPECT_EQ(row("ChangeUserPin")->parts, 4);
+    EXPECT_EQ(row("GetCertNA")->parts, 2);
+    EXPECT_TRUE(row("GetCertType")->exactParts);
+    EXPECT_FALSE(row("Initialize")->exactParts) << "a path is optional";
+}
+
+TEST(BridgeRequest, IsSplitOnlyWhenItsCommandReadsThatManyParts)
+{
+    const BridgeRequest verify(QStringLiteral("VerifyUserPin#&#&123456&#end"));
+    EXPECT_TRUE(verify.partsFit());
+    EXPECT_EQ(verify.part(2), "123456");
+    const BridgeRequest extra(QStringLiteral("VerifyUserPin#&#&123456#&x"));
+    EXPECT_EQ(extra.partCount(), 4);
+    EXPECT_FALSE(extra.partsFit());
+    EXPECT_EQ(extra.part(2), "") << "a wrong layout is not read at all";
+    const BridgeRequest initialize(QStringLiteral("Initialize#&/a#&/b"));
+    EXPECT_EQ(initialize.part(1), "") << "three parts: the default library";
+    const BridgeRequest large(QStringLiteral("GetSN") + QString(kBridgeMaxMessageBytes, QChar('x')));
+    EXPECT_TRUE(large.tooLarge());
+    EXPECT_EQ(large.replyPrefix(), "GetSN&&");
+    EXPECT_EQ(BridgeRequest(QStringLiteral("Nothing")).command(), nullptr);
 }
 
 TEST(BridgeRequest, PartsKeepEmptyFieldsAndCutOnlyTheLastAtTheEndMarker)

@@ -228,6 +228,13 @@ TEST(CertTimes, Utc8WallClockWithFullYearAndOneBasedMonth)
 
     EXPECT_EQ(getNotBeforTime(nullptr).tm_year, 0);
     EXPECT_EQ(getNotAfterTime(nullptr).tm_mday, 0);
+
+    // A bank page's text: the viewer's without its leading space.
+    x509_time time {};
+    time.year = 2024, time.mon = 12, time.day = 31, time.hour = 20;
+    EXPECT_EQ(certTimeTextUtc8(time), "2025-1-1 4:0:0\n");
+    time.day = 32;
+    EXPECT_EQ(certTimeTextUtc8(time), "0-0-0 0:0:0\n");
 }
 
 TEST(CertRecord, NeverReadsPastCertDataAndGivesEmptyRowsForNonCertificates)
