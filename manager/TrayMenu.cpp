@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QCursor>
 #include <QIcon>
 #include <QMenu>
 #include <QSystemTrayIcon>
@@ -9,6 +10,7 @@
 
 #include "ZTUtil_fundef.h"
 #include "MainWindow.h"
+#include "StatusNotifierItem.h"
 #include "global_def_var.h"
 
 namespace {
@@ -31,9 +33,13 @@ bool quitAllowed()
 
 }  // namespace
 
+namespace {
+const char kIconPath[] = ":/Image/Res/logo.ico";
+}  // namespace
+
 QSystemTrayIcon* createTrayIcon(UKeyMainWindow* window, QMenu** menuOut)
 {
-    QSystemTrayIcon* tray = new QSystemTrayIcon(QIcon(":/Image/Res/logo.ico"), window);
+    QSystemTrayIcon* tray = new QSystemTrayIcon(QIcon(kIconPath), window);
     tray->setToolTip(tr("Product_Name"));
 
     QMenu* menu = new QMenu();
@@ -58,4 +64,16 @@ QSystemTrayIcon* createTrayIcon(UKeyMainWindow* window, QMenu** menuOut)
     if (menuOut)
         *menuOut = menu;
     return tray;
+}
+
+StatusNotifierItem* createStatusNotifierItem(UKeyMainWindow* window, QMenu* menu, QDBusConnection bus)
+{
+    auto* item = new StatusNotifierItem(tr("Product_Name"), QIcon(kIconPath), bus, window);
+    QObject::connect(item, &StatusNotifierItem::activated, window, &UKeyMainWindow::show_MainWindow);
+    QObject::connect(item, &StatusNotifierItem::contextMenuRequested, menu, [menu](int x, int y) {
+        // Some hosts send no position.
+        menu->popup(x || y ? QPoint(x, y) : QCursor::pos());
+        menu->activateWindow();
+    });
+    return item;
 }

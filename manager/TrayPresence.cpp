@@ -6,6 +6,7 @@
 #include <QMenuBar>
 #include <QSystemTrayIcon>
 
+#include "StatusNotifierItem.h"
 #include "WindowFit.h"
 
 namespace {
@@ -18,8 +19,8 @@ TrayPresence* g_presence = nullptr;
 
 }  // namespace
 
-TrayPresence::TrayPresence(QMainWindow* window, QSystemTrayIcon* tray, QObject* parent)
-    : QObject(parent), m_window(window), m_tray(tray)
+TrayPresence::TrayPresence(QMainWindow* window, QSystemTrayIcon* tray, StatusNotifierItem* item, QObject* parent)
+    : QObject(parent), m_window(window), m_tray(tray), m_item(item)
 {
     g_presence = this;
     if (QMenu* menu = m_tray->contextMenu())
@@ -27,7 +28,9 @@ TrayPresence::TrayPresence(QMainWindow* window, QSystemTrayIcon* tray, QObject* 
     m_window->installEventFilter(this);
     connect(&m_poll, &QTimer::timeout, this, &TrayPresence::check);
     m_poll.start(kPollMs);
-    apply(QSystemTrayIcon::isSystemTrayAvailable(), false);
+    if (m_item)
+        connect(m_item, &StatusNotifierItem::registeredChanged, this, &TrayPresence::check);
+    apply(false);
 }
 
 TrayPresence::~TrayPresence()
@@ -50,19 +53,33 @@ void TrayPresence::putAway(QWidget* window)
         window->showMinimized();
 }
 
-void TrayPresence::check()
+bool TrayPresence::itemRegistered() const
 {
-    const bool available = QSystemTrayIcon::isSystemTrayAvailable();
-    if (available != m_shown)
-        apply(available, true);
+    return m_item && m_item->isRegistered();
 }
 
-void TrayPresence::apply(bool shown, bool windowPlaced)
+bool TrayPresence::xembedAvailable() const
 {
+    return QSystemTrayIcon::isSystemTrayAvailable();
+}
+
+void TrayPresence::check()
+{
+    const bool item = itemRegistered();
+    const bool icon = !item && xembedAvailable();
+    if ((item || icon) != m_shown || icon != m_iconShown)
+        apply(true);
+}
+
+void TrayPresence::apply(bool windowPlaced)
+{
+    const bool item = itemRegistered();
+    m_iconShown = !item && xembedAvailable();
+    const bool shown = item || m_iconShown;
     m_shown = shown;
     // Showing the icon again makes Qt look for the tray that just came.
     m_tray->hide();
-    if (shown)
+    if (m_iconShown)
         m_tray->show();
     m_window->menuBar()->setVisible(!shown);
     fitToContent(m_window);

@@ -3,11 +3,14 @@
 // icon it is hidden; without one (no tray host, or not yet) it is minimized
 // so it stays in the task bar, and the window's own menu bar offers the tray
 // menu's entries. A tray that appears later gets the icon without a restart.
+// With our own item registered on the session bus, the XEmbed icon stays
+// hidden so a panel that hosts both does not show it twice.
 #include <QObject>
 #include <QTimer>
 
 class QMainWindow;
 class QSystemTrayIcon;
+class StatusNotifierItem;
 class QWidget;
 
 class TrayPresence : public QObject
@@ -17,7 +20,8 @@ class TrayPresence : public QObject
 public:
     // The icon's context menu must be set; its actions are shared with the
     // window's menu bar.
-    TrayPresence(QMainWindow* window, QSystemTrayIcon* tray, QObject* parent = nullptr);
+    TrayPresence(QMainWindow* window, QSystemTrayIcon* tray, StatusNotifierItem* item = nullptr,
+                 QObject* parent = nullptr);
     ~TrayPresence() override;
 
     // Whether the live presence currently has a tray; false without one.
@@ -36,10 +40,14 @@ protected:
 
 private:
     // windowPlaced: the window was shown or put away before.
-    void apply(bool shown, bool windowPlaced);
+    void apply(bool windowPlaced);
+    bool itemRegistered() const;
+    bool xembedAvailable() const;
 
     QMainWindow* m_window;
     QSystemTrayIcon* m_tray;
+    StatusNotifierItem* m_item;
     QTimer m_poll;
     bool m_shown = false;
+    bool m_iconShown = false;
 };

@@ -14,6 +14,7 @@
 #include "ProcessScan.h"
 #include "ProcessSignals.h"
 #include "StartupChecks.h"
+#include "StatusNotifierItem.h"
 #include "SystemConfig.h"
 #include "TrayMenu.h"
 #include "TrayPresence.h"
@@ -96,7 +97,8 @@ int main(int argc, char** argv)
 
     QMenu* trayMenu = nullptr;
     std::unique_ptr<QSystemTrayIcon> tray(createTrayIcon(window.get(), &trayMenu));
-    std::unique_ptr<TrayPresence> presence(new TrayPresence(window.get(), tray.get()));
+    StatusNotifierItem* item = createStatusNotifierItem(window.get(), trayMenu);
+    std::unique_ptr<TrayPresence> presence(new TrayPresence(window.get(), tray.get(), item));
 
     if (show) {
         window->show();

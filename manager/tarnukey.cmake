@@ -31,6 +31,7 @@ add_library(zvitmanager STATIC
     PinOutcome.cpp
     ProcessSignals.cpp
     StartupChecks.cpp
+    StatusNotifierItem.cpp
     TranslatedFormat.cpp
     TrayMenu.cpp
     TrayPresence.cpp
@@ -40,7 +41,7 @@ add_library(zvitmanager STATIC
 set_target_properties(zvitmanager PROPERTIES AUTOMOC ON AUTOUIC ON)
 target_include_directories(zvitmanager PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(zvitmanager PUBLIC zvitbridge zvitcert zvitregistry zvitimages zvitcommon_widgets zvitcommon zvitbindings
-    Qt5::Widgets Threads::Threads)
+    Qt5::Widgets Qt5::DBus Threads::Threads)
 add_dependencies(zvitmanager zvitimages)
 
 add_executable(tarnukey main.cpp)

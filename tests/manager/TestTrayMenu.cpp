@@ -2,6 +2,11 @@
 #include "registry/Pkcs11SlotManager.h"
 
 #include <QAction>
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnection>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusVariant>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSystemTrayIcon>
@@ -11,7 +16,9 @@
 
 #include "WindowGlobals.h"
 #include "ManagerFixture.h"
+#include "PrivateSessionBus.h"
 #include "ProcessSignals.h"
+#include "StatusNotifierItem.h"
 #include "TrayMenu.h"
 #include "TrayPresence.h"
 #include "MainWindow.h"
@@ -24,6 +31,32 @@ QStringList menuTexts(QMenu* menu)
     for (QAction* action : menu->actions())
         texts << action->text();
     return texts;
+}
+
+// The panel's side: records the items that register.
+class RecordingWatcher : public QDBusAbstractAdaptor
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.kde.StatusNotifierWatcher")
+
+public:
+    explicit RecordingWatcher(QObject* owner) : QDBusAbstractAdaptor(owner) {}
+    QStringList items;
+
+public slots:
+    void RegisterStatusNotifierItem(const QString& service) { items << service; }
+};
+
+// Asynchronous: the item answers on this thread's event loop.
+QVariant itemProperty(QDBusConnection bus, const QString& service, const QString& name)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(service, "/StatusNotifierItem",
+                                                       "org.freedesktop.DBus.Properties", "Get");
+    call << QStringLiteral("org.kde.StatusNotifierItem") << name;
+    QDBusPendingCall pending = bus.asyncCall(call);
+    waitUntil([&] { return pending.isFinished(); }, 10000);
+    QDBusPendingReply<QDBusVariant> reply = pending;
+    return reply.isValid() ? reply.value().variant() : QVariant();
 }
 
 }  // namespace
@@ -150,3 +183,52 @@ TEST_F(ManagerTest, ShowAndHideSignalsReachTheWindowOnlyOnceItIsAttached)
     receiver.detachWindow();
     g_pMainDlg = nullptr;
 }
+
+TEST_F(TrayTest, OurItemRegistersWithAWatcherStartedLaterAndReplacesTheXEmbedIcon)
+{
+    setConfig("ZTTokenInfo", "SupportProgramID", "");
+    ASSERT_TRUE(startWindow());
+    PrivateSessionBus privateBus(m_root->path("bus"));
+    const QString address = QString::fromStdString(privateBus.address());
+    QDBusConnection itemBus = QDBusConnection::connectToBus(address, "sni-item");
+    QDBusConnection panelBus = QDBusConnection::connectToBus(address, "sni-panel");
+    ASSERT_TRUE(itemBus.isConnected() && panelBus.isConnected());
+    {
+        QMenu* menu = nullptr;
+        std::unique_ptr<QSystemTrayIcon> tray(createTrayIcon(m_window.get(), &menu));
+        std::unique_ptr<QMenu> owned(menu);
+        std::unique_ptr<StatusNotifierItem> item(createStatusNotifierItem(m_window.get(), menu, itemBus));
+        ASSERT_FALSE(item->serviceName().isEmpty());
+        TrayPresence presence(m_window.get(), tray.get(), item.get());
+        EXPECT_FALSE(TrayPresence::trayShown());
+
+        QObject panel;
+        auto* watcher = new RecordingWatcher(&panel);
+        ASSERT_TRUE(panelBus.registerObject("/StatusNotifierWatcher", &panel));
+        ASSERT_TRUE(panelBus.registerService("org.kde.StatusNotifierWatcher"));
+        ASSERT_TRUE(waitUntil([&] { return TrayPresence::trayShown(); }, 10000));
+        EXPECT_EQ(watcher->items, QStringList({item->serviceName()}));
+        EXPECT_FALSE(tray->isVisible());
+        EXPECT_FALSE(m_window->menuBar()->isVisibleTo(m_window.get()));
+
+        // Without the application translator the name shows its key.
+        EXPECT_EQ(itemProperty(panelBus, item->serviceName(), "Id").toString(), "Product_Name");
+        EXPECT_EQ(itemProperty(panelBus, item->serviceName(), "Title").toString(), "Product_Name");
+
+        m_window->showMinimized();
+        QDBusMessage activate = QDBusMessage::createMethodCall(item->serviceName(), "/StatusNotifierItem",
+                                                               "org.kde.StatusNotifierItem", "Activate");
+        activate << 0 << 0;
+        panelBus.asyncCall(activate);
+        EXPECT_TRUE(waitUntil([&] { return m_window->isVisible() && !m_window->isMinimized(); }, 10000));
+
+        // The panel goes away: the window is reachable again without it.
+        panelBus.unregisterService("org.kde.StatusNotifierWatcher");
+        EXPECT_TRUE(waitUntil([&] { return !TrayPresence::trayShown(); }, 10000));
+        EXPECT_TRUE(m_window->menuBar()->isVisibleTo(m_window.get()));
+    }
+    QDBusConnection::disconnectFromBus("sni-item");
+    QDBusConnection::disconnectFromBus("sni-panel");
+}
+
+#include "TestTrayMenu.moc"
