@@ -2,8 +2,8 @@
 
 #include <dlfcn.h>
 
-#include "PlatformApi.h"
-#include "global_def_var.h"
+#include "common/PlatformApi.h"
+#include "common/global_def_var.h"
 
 #define ZTSOFTALG_DEFINE_POINTER(name) PFN_##name fn_##name = nullptr;
 ZTSOFTALG_FUNCTIONS(ZTSOFTALG_DEFINE_POINTER)

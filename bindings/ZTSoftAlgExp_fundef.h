@@ -1,6 +1,6 @@
 #pragma once
 // Binding of the maker's soft algorithm library (pointers named fn_ and the function).
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 #include "ZTSoftAlg_api.h"
 
 #define ZTSOFTALG_FUNCTIONS(X)  \

@@ -2,9 +2,9 @@
 
 #include <dlfcn.h>
 
-#include "PlatformApi.h"
-#include "ZTLog.h"
-#include "global_def_var.h"
+#include "common/PlatformApi.h"
+#include "common/ZTLog.h"
+#include "common/global_def_var.h"
 
 #define ZTTOKEN_DEFINE_POINTER(name, required) PFN_##name name = nullptr;
 ZTTOKEN_FUNCTIONS(ZTTOKEN_DEFINE_POINTER)

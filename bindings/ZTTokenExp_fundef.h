@@ -3,7 +3,7 @@
 // named like the functions. Thirteen of them (the PIN and label family) are
 // also known with the prefix pfn_: that name is a reference to the same
 // pointer, so either spelling calls the library.
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 #include "ZTToken_api.h"
 
 #define ZTTOKEN_PFN_NAMES(X)           \

@@ -1,7 +1,7 @@
 #include "ZTUIExtend_fundef.h"
 
-#include "PlatformApi.h"
-#include "global_def_var.h"
+#include "common/PlatformApi.h"
+#include "common/global_def_var.h"
 
 #define ZTUIEX_DEFINE_POINTER(name) PFN_##name fn_##name = nullptr;
 ZTUIEX_FUNCTIONS(ZTUIEX_DEFINE_POINTER)

@@ -1,7 +1,7 @@
 #pragma once
 // Binding of the maker's UI extension library into process-wide pointers named
 // fn_ followed by the function name.
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 #include "ZTUIExtend_api.h"
 
 // Resolution order; every name is required.

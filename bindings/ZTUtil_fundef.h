@@ -1,7 +1,7 @@
 #pragma once
 // Binding of the maker's utility library into process-wide function pointers
 // named like the functions themselves.
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 #include "ZTUtil_api.h"
 
 // Resolution order matters: the loader stops at the first missing name.

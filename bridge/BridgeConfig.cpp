@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "SystemConfig.h"
-#include "ZTUtil_fundef.h"
+#include "common/SystemConfig.h"
+#include "bindings/ZTUtil_fundef.h"
 #include "zvit_build_config.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // Every bridge line goes to the daemon-style log under one source name. One
 // request makes some twenty log calls; whether the log folder exists is asked
 // once per request instead of once per line.
-#include "ZTCommonDef.h"
-#include "ZTLog.h"
+#include "common/ZTCommonDef.h"
+#include "common/ZTLog.h"
 
 // While alive, log lines of this thread follow one look at the log folder.
 class BridgeLogScope

@@ -5,8 +5,8 @@
 
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
-#include "UserSettings.h"
-#include "global_def_var.h"
+#include "common/UserSettings.h"
+#include "common/global_def_var.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 
-#include "BridgeConfig.h"
+#include "bridge/BridgeConfig.h"
 
 namespace {
 

@@ -8,13 +8,13 @@
 #include <QStringList>
 #include <cstdio>
 
-#include "BridgeConfig.h"
+#include "bridge/BridgeConfig.h"
 #include "BrowserPolicy.h"
-#include "PlatformApi.h"
+#include "common/PlatformApi.h"
 #include "PolicyFiles.h"
-#include "SystemConfig.h"
-#include "ZTUtil_fundef.h"
-#include "global_def_var.h"
+#include "common/SystemConfig.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "common/global_def_var.h"
 #include "zvit_build_config.h"
 
 namespace {

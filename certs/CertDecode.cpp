@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ZTUtil_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 #include "x509/DnText.h"
 #include "x509/PublicKeyText.h"
 #include "x509/ZvitCert.h"

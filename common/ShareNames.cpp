@@ -6,7 +6,7 @@
 #include <new>
 
 #include "SystemConfig.h"
-#include "ZTUtil_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 #include "global_def_var.h"
 
 DWORD simpleCSPName(char* text, size_t length)

@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "PlatformApi.h"
-#include "ZTUtil_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 #include "global_def_var.h"
 
 DWORD initSystemPath(char* languageDirPath, char* configFilePath)

@@ -11,7 +11,7 @@
 
 #include "ZTCommonDef.h"
 #include "ZTLog.h"
-#include "ZTUtil_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 #include "global_def_var.h"
 
 #define LOG_SOURCE "UserSettings"

@@ -3,7 +3,7 @@
 #include <QString>
 #include <cstdint>
 
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 
 // Supported key; fixed, not taken from the supported-device table.
 #define ZT_USB_VENDOR_ID 0x2EC9

@@ -7,8 +7,8 @@
 
 #include "registry/Pkcs11SlotManager.h"
 #include "Daemon.h"
-#include "ZTLog.h"
-#include "ZTTokenExp_fundef.h"
+#include "common/ZTLog.h"
+#include "bindings/ZTTokenExp_fundef.h"
 
 #define ENUM_LOG(...) ZTLog::DaemonWriteLog(ZT_LOG_STEP, "VUVUdoRizari", __LINE__, __VA_ARGS__)
 

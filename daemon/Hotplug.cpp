@@ -11,7 +11,7 @@
 
 #include "Daemon.h"
 #include "StopFlag.h"
-#include "ZTLog.h"
+#include "common/ZTLog.h"
 
 namespace {
 

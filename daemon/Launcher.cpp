@@ -5,10 +5,10 @@
 #include <pthread.h>
 #include <unistd.h>
 
-#include "ProcessScan.h"
+#include "common/ProcessScan.h"
 #include "Daemon.h"
-#include "ZTLog.h"
-#include "global_def_var.h"
+#include "common/ZTLog.h"
+#include "common/global_def_var.h"
 
 // A script that cannot bring the manager up is retried a few times with a
 // growing pause, not for ever.

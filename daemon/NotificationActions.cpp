@@ -7,7 +7,7 @@
 #include <mutex>
 
 #include "Daemon.h"
-#include "ZTLog.h"
+#include "common/ZTLog.h"
 
 namespace {
 

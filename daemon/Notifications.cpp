@@ -4,11 +4,11 @@
 #include <QStringList>
 #include <QVariantMap>
 
-#include "Language.h"
+#include "common/Language.h"
 #include "Daemon.h"
 #include "NotificationActions.h"
-#include "ZTLog.h"
-#include "global_def_var.h"
+#include "common/ZTLog.h"
+#include "common/global_def_var.h"
 
 namespace {
 

@@ -4,14 +4,14 @@
 #include <pthread.h>
 
 #include "registry/Pkcs11SlotManager.h"
-#include "SystemConfig.h"
-#include "UserSettings.h"
+#include "common/SystemConfig.h"
+#include "common/UserSettings.h"
 #include "Daemon.h"
-#include "ZTLog.h"
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_fundef.h"
-#include "ZTUtil_fundef.h"
-#include "global_def_var.h"
+#include "common/ZTLog.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "common/global_def_var.h"
 
 namespace {
 

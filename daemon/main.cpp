@@ -10,13 +10,13 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ProcessScan.h"
-#include "SystemConfig.h"
+#include "common/ProcessScan.h"
+#include "common/SystemConfig.h"
 #include "Daemon.h"
 #include "NotificationActions.h"
-#include "ZTLog.h"
+#include "common/ZTLog.h"
 #include "common/CommandLine.h"
-#include "global_def_var.h"
+#include "common/global_def_var.h"
 
 int main(int argc, char* argv[])
 {

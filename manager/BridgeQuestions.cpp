@@ -10,10 +10,10 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "Language.h"
-#include "ZTCommonDef.h"
-#include "ZTLog.h"
-#include "global_def_var.h"
+#include "common/Language.h"
+#include "common/ZTCommonDef.h"
+#include "common/ZTLog.h"
+#include "common/global_def_var.h"
 
 #define LOG_SOURCE "BridgeQuestions"
 

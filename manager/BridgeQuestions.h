@@ -12,7 +12,7 @@
 #include <QString>
 #include <QVector>
 
-#include "BridgePrompts.h"
+#include "bridge/BridgePrompts.h"
 
 class QDialog;
 

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <memory>
 
-#include "CertDecode.h"
+#include "certs/CertDecode.h"
 #include "DialogCertificateViewer.h"
 #include "KeySelection.h"
-#include "x509/ZvitCert.h"
+#include "certs/x509/ZvitCert.h"
 
 CCertManager::CCertManager(const KeySelection* selection, QWidget* parent) : QObject(parent), m_selection(selection)
 {

@@ -5,7 +5,7 @@
 
 #include <QObject>
 
-#include "CommonCertInfo.h"
+#include "certs/CommonCertInfo.h"
 
 struct KeySelection;
 class QWidget;

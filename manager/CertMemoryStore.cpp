@@ -4,7 +4,7 @@
 #include "CertManager.h"
 #include "DeviceAccess.h"
 #include "KeySelection.h"
-#include "ZTTokenExp_fundef.h"
+#include "bindings/ZTTokenExp_fundef.h"
 
 unsigned long CCertManager::readCertFromMemByIndex(unsigned char* buffer, unsigned long* length, int index)
 {

@@ -9,8 +9,8 @@
 #include <cstring>
 
 #include "CertManager.h"
-#include "ZTLog.h"
-#include "ZTTokenExp_fundef.h"
+#include "common/ZTLog.h"
+#include "bindings/ZTTokenExp_fundef.h"
 
 #define LOG_SOURCE "NEWZUdeVovavadErudsDlg.cpp"
 

@@ -4,7 +4,7 @@
 #include <QMap>
 #include <QString>
 
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 
 // Subject common name + "+" + store index -> container type (2 = SM2). Only
 // through the two functions below: update passes write while the GUI reads.

@@ -8,8 +8,8 @@
 #include "CertManager.h"
 #include "CertReader.h"
 #include "WindowAccess.h"
-#include "ZTLog.h"
-#include "ZTTokenExp_fundef.h"
+#include "common/ZTLog.h"
+#include "bindings/ZTTokenExp_fundef.h"
 #include "MainWindow.h"
 
 #define LOG_SOURCE "NEWZUdeVovavadErudsDlg.cpp"

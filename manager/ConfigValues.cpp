@@ -2,10 +2,10 @@
 
 #include <cstring>
 
-#include "ZTCommonDef.h"
-#include "UserSettings.h"
-#include "ZTUtil_fundef.h"
-#include "global_def_var.h"
+#include "common/ZTCommonDef.h"
+#include "common/UserSettings.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "common/global_def_var.h"
 
 QByteArray readConfigString(const char* section, const char* key, const char* fallback)
 {

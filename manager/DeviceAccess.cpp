@@ -5,8 +5,8 @@
 #include "KeySelection.h"
 #include <cstring>
 
-#include "ZTLog.h"
-#include "ZTTokenExp_fundef.h"
+#include "common/ZTLog.h"
+#include "bindings/ZTTokenExp_fundef.h"
 
 #define LOG_SOURCE "NEWZUdeVovavadErudsDlg.cpp"
 

@@ -1,6 +1,6 @@
 #pragma once
 // Opening the key behind a device name or a tree node, and its PIN state.
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 
 struct KeySelection;
 

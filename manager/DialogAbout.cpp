@@ -3,9 +3,9 @@
 #include <QPixmap>
 
 #include "ConfigValues.h"
-#include "LanguageWidgets.h"
+#include "common/LanguageWidgets.h"
 #include "OperationMessages.h"
-#include "global_def_var.h"
+#include "common/global_def_var.h"
 #include "ui_DialogAbout.h"
 
 Dialog_About::Dialog_About(QWidget* parent) : QDialog(parent), ui(new Ui_Dialog_About)

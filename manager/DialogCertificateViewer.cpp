@@ -4,10 +4,10 @@
 #include <QHeaderView>
 #include <QTableWidgetItem>
 
-#include "CertDecode.h"
-#include "LanguageWidgets.h"
-#include "ZTLog.h"
-#include "global_def_var.h"
+#include "certs/CertDecode.h"
+#include "common/LanguageWidgets.h"
+#include "common/ZTLog.h"
+#include "common/global_def_var.h"
 #include "ui_DialogCertificateViewer.h"
 
 namespace {

@@ -3,7 +3,7 @@
 // clicked row's value in a text box below.
 #include <QDialog>
 
-#include "CommonCertInfo.h"
+#include "certs/CommonCertInfo.h"
 
 class Ui_Dialog_Cert_Viewer;
 

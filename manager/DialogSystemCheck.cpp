@@ -9,10 +9,10 @@
 #include "CommandOutput.h"
 #include "DeviceAccess.h"
 #include "DeviceModel.h"
-#include "LanguageWidgets.h"
+#include "common/LanguageWidgets.h"
 #include "TranslatedFormat.h"
-#include "ZTLog.h"
-#include "global_def_var.h"
+#include "common/ZTLog.h"
+#include "common/global_def_var.h"
 #include "ui_DialogSystemCheck.h"
 
 #define LOG_SOURCE "Dialog_System_Options"

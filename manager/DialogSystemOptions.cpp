@@ -4,14 +4,14 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "BridgeConfig.h"
+#include "bridge/BridgeConfig.h"
 #include "ConfigValues.h"
 #include "DialogSystemCheck.h"
-#include "LanguageWidgets.h"
+#include "common/LanguageWidgets.h"
 #include "OperationMessages.h"
-#include "UserSettings.h"
-#include "ZTLog.h"
-#include "global_def_var.h"
+#include "common/UserSettings.h"
+#include "common/ZTLog.h"
+#include "common/global_def_var.h"
 #include "ui_DialogSystemOptions.h"
 
 #define LOG_SOURCE "Dialog_System_Options"

@@ -6,9 +6,9 @@
 #include <QTranslator>
 #include <cstring>
 
-#include "ZTCommonDef.h"
-#include "ZTUIExtend_fundef.h"
-#include "global_def_var.h"
+#include "common/ZTCommonDef.h"
+#include "bindings/ZTUIExtend_fundef.h"
+#include "common/global_def_var.h"
 
 namespace {
 

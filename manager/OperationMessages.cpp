@@ -2,10 +2,10 @@
 
 #include <QRegularExpression>
 
-#include "Language.h"
+#include "common/Language.h"
 #include "TranslatedFormat.h"
 #include "MessageBoxes.h"
-#include "global_def_var.h"
+#include "common/global_def_var.h"
 
 QString localizedText(const char* key)
 {

@@ -3,10 +3,10 @@
 #include "DeviceAccess.h"
 #include "KeySelection.h"
 #include "OperationMessages.h"
-#include "ZTCommonDef.h"
-#include "ZTLog.h"
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_fundef.h"
+#include "common/ZTCommonDef.h"
+#include "common/ZTLog.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
 
 #define LOG_SOURCE "DAzoZidozuz"
 

@@ -1,7 +1,7 @@
 #include "PinOutcome.h"
 
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_api.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_api.h"
 
 bool readUserPinInfo(void* handle, uint8_t record[ZTTOKEN_PININFO_LEN])
 {

@@ -3,7 +3,7 @@
 // result of a PIN dialog of the UI extension library.
 #include <cstdint>
 
-#include "ZTToken_api.h"
+#include "bindings/ZTToken_api.h"
 
 // The token library's PIN record of the user PIN; false when unreadable.
 bool readUserPinInfo(void* handle, uint8_t record[ZTTOKEN_PININFO_LEN]);

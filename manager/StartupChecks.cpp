@@ -10,9 +10,9 @@
 
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
-#include "ZTCommonDef.h"
-#include "ZTLog.h"
-#include "global_def_var.h"
+#include "common/ZTCommonDef.h"
+#include "common/ZTLog.h"
+#include "common/global_def_var.h"
 
 #define LOG_SOURCE "StartupChecks"
 

@@ -8,10 +8,10 @@
 #include <QSystemTrayIcon>
 #include <cstring>
 
-#include "ZTUtil_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 #include "MainWindow.h"
 #include "StatusNotifierItem.h"
-#include "global_def_var.h"
+#include "common/global_def_var.h"
 
 namespace {
 

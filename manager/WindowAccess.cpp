@@ -3,8 +3,8 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "Language.h"
-#include "global_def_var.h"
+#include "common/Language.h"
+#include "common/global_def_var.h"
 
 namespace {
 

@@ -18,12 +18,12 @@
 #include <sys/stat.h>
 #include <vector>
 
-#include "BridgeCertText.h"
-#include "BridgeProtocol.h"
-#include "SkfBinding.h"
-#include "Store.h"
-#include "ZTWebSocketServer.h"
-#include "global_def_var.h"
+#include "bridge/BridgeCertText.h"
+#include "bridge/BridgeProtocol.h"
+#include "bridge/SkfBinding.h"
+#include "standins/vtoken/Store.h"
+#include "bridge/ZTWebSocketServer.h"
+#include "common/global_def_var.h"
 #include "zvit_build_config.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include <mbedtls/x509_crt.h>
 
-#include "CertDecode.h"
+#include "certs/CertDecode.h"
 
 namespace {
 std::string fixture(const char* name)

@@ -13,8 +13,8 @@
 #include <thread>
 #include <vector>
 
-#include "ChildProcess.h"
-#include "DaemonHarness.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/daemon/support/DaemonHarness.h"
 
 namespace {
 

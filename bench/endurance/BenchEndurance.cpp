@@ -26,17 +26,17 @@
 #include <unistd.h>
 #include <vector>
 
-#include "ChildProcess.h"
-#include "DaemonHarness.h"
-#include "PageClient.h"
-#include "Store.h"
-#include "SystemConfig.h"
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_fundef.h"
-#include "ZTUtil_fundef.h"
-#include "ZTWebSocketServer.h"
-#include "MainWindow.h"
-#include "global_def_var.h"
+#include "tests/support/ChildProcess.h"
+#include "tests/daemon/support/DaemonHarness.h"
+#include "tests/bridge/PageClient.h"
+#include "standins/vtoken/Store.h"
+#include "common/SystemConfig.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "bridge/ZTWebSocketServer.h"
+#include "manager/MainWindow.h"
+#include "common/global_def_var.h"
 #include "ui_MainWindow.h"
 
 namespace {

@@ -17,17 +17,17 @@
 #include <memory>
 #include <unistd.h>
 
-#include "ChildProcess.h"
-#include "DeviceModel.h"
-#include "WindowGlobals.h"
-#include "DeviceWatch.h"
+#include "tests/support/ChildProcess.h"
+#include "manager/DeviceModel.h"
+#include "manager/WindowGlobals.h"
+#include "manager/DeviceWatch.h"
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
-#include "SystemConfig.h"
-#include "TestRoot.h"
-#include "ZTUtil_fundef.h"
-#include "MainWindow.h"
-#include "global_def_var.h"
+#include "common/SystemConfig.h"
+#include "tests/support/TestRoot.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "manager/MainWindow.h"
+#include "common/global_def_var.h"
 #include "ui_MainWindow.h"
 
 namespace {

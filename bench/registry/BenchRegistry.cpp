@@ -15,8 +15,8 @@
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
 #include "registry/Pkcs11SlotManager.h"
-#include "TestRoot.h"
-#include "ZTUtil_fundef.h"
+#include "tests/support/TestRoot.h"
+#include "bindings/ZTUtil_fundef.h"
 
 namespace {
 

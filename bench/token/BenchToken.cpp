@@ -9,13 +9,13 @@
 #include <mbedtls/md.h>
 #include <mbedtls/pkcs5.h>
 
-#include "AtomicFile.h"
-#include "MemCertStore.h"
-#include "Pin.h"
-#include "Store.h"
-#include "StoreConfig.h"
-#include "TestRoot.h"
-#include "ZTTokenExp_fundef.h"
+#include "standins/inifile/AtomicFile.h"
+#include "standins/vtoken/MemCertStore.h"
+#include "standins/vtoken/Pin.h"
+#include "standins/vtoken/Store.h"
+#include "standins/vtoken/StoreConfig.h"
+#include "tests/support/TestRoot.h"
+#include "bindings/ZTTokenExp_fundef.h"
 
 namespace {
 

@@ -10,10 +10,10 @@
 #include <cstdlib>
 #include <memory>
 
-#include "Store.h"
-#include "TestRoot.h"
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_fundef.h"
+#include "standins/vtoken/Store.h"
+#include "tests/support/TestRoot.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
 
 namespace {
 

@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "PlatformApi.h"
-#include "SystemConfig.h"
-#include "ZTUtil_fundef.h"
+#include "common/PlatformApi.h"
+#include "common/SystemConfig.h"
+#include "bindings/ZTUtil_fundef.h"
 #include "ZTWebSocketServer.h"
-#include "global_def_var.h"
+#include "common/global_def_var.h"
 
 int main(int argc, char** argv)
 {

@@ -1,7 +1,7 @@
 #include <ostream>
 #include <vector>
 
-#include "CertDecode.h"
+#include "certs/CertDecode.h"
 #include "Report.h"
 
 namespace tarnvkey {

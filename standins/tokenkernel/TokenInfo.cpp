@@ -6,7 +6,7 @@
 #include "Pin.h"
 #include "TokenState.h"
 #include "common/utf/Utf.h"
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 
 using namespace zttk;
 

@@ -14,7 +14,7 @@
 #include "MemCertStore.h"
 #include "Record.h"
 #include "Store.h"
-#include "ZTToken_api.h"
+#include "bindings/ZTToken_api.h"
 
 #define ZTTK_EXPORT extern "C" __attribute__((visibility("default")))
 // The exported definition must have exactly the binding's pointer type.

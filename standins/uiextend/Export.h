@@ -2,7 +2,7 @@
 // Only the library's API leaves the shared object.
 #include <type_traits>
 
-#include "ZTUIExtend_api.h"
+#include "bindings/ZTUIExtend_api.h"
 
 #define ZTUIEX_EXPORT extern "C" __attribute__((visibility("default")))
 

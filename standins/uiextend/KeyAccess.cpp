@@ -2,8 +2,8 @@
 
 #include "Pin.h"
 #include "Store.h"
-#include "ZTToken_api.h"
-#include "ZTUIExtend_api.h"
+#include "bindings/ZTToken_api.h"
+#include "bindings/ZTUIExtend_api.h"
 
 namespace uiex {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "PinDegree.h"
+#include "common/pindegree/PinDegree.h"
 
 namespace uiex {
 

@@ -10,7 +10,7 @@
 #include "DialogParts.h"
 #include "NewPinFields.h"
 #include "UiLanguage.h"
-#include "ZTUIExtend_api.h"
+#include "bindings/ZTUIExtend_api.h"
 
 namespace uiex {
 

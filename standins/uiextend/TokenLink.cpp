@@ -5,8 +5,8 @@
 #include <link.h>
 
 #include "StandinRoot.h"
-#include "ZTToken_api.h"
-#include "ZTUIExtend_api.h"
+#include "bindings/ZTToken_api.h"
+#include "bindings/ZTUIExtend_api.h"
 
 namespace uiex {
 namespace {

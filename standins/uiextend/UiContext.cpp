@@ -6,7 +6,7 @@
 #include <QWidget>
 #include <mutex>
 
-#include "ZTUIExtend_api.h"
+#include "bindings/ZTUIExtend_api.h"
 
 namespace uiex {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "DialogParts.h"
 #include "UiLanguage.h"
-#include "ZTUIExtend_api.h"
+#include "bindings/ZTUIExtend_api.h"
 
 namespace uiex {
 

@@ -4,7 +4,7 @@
 #include <mutex>
 #include <unistd.h>
 
-#include "LogFile.h"
+#include "common/logfile/LogFile.h"
 
 namespace vtoken {
 

@@ -1,5 +1,5 @@
 #include "Export.h"
-#include "Sm3.h"
+#include "certs/x509/Sm3.h"
 
 ZTSOFTALG_EXPORT uint32_t ZTSM3Digest(const uint8_t* data, size_t length, uint8_t* digest)
 {

@@ -2,7 +2,7 @@
 // Only the library's API leaves the shared object.
 #include <type_traits>
 
-#include "ZTSoftAlg_api.h"
+#include "bindings/ZTSoftAlg_api.h"
 
 #define ZTSOFTALG_EXPORT extern "C" __attribute__((visibility("default")))
 

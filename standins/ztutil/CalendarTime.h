@@ -3,7 +3,7 @@
 // calendar: no time zone, no mktime, the same on every machine.
 #include <cstdint>
 
-#include "ZTUtil_api.h"
+#include "bindings/ZTUtil_api.h"
 
 // What an invalid or missing record converts to. Not -1: that is 1969-12-31 23:59:59.
 constexpr int64_t kZTInvalidTime = INT64_MIN;

@@ -2,7 +2,7 @@
 // Only the library's API leaves the shared object.
 #include <type_traits>
 
-#include "ZTUtil_api.h"
+#include "bindings/ZTUtil_api.h"
 
 #define ZTUTIL_EXPORT extern "C" __attribute__((visibility("default")))
 

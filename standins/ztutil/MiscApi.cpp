@@ -6,7 +6,7 @@
 
 #include "Export.h"
 #include "OutputBuffer.h"
-#include "PinDegree.h"
+#include "common/pindegree/PinDegree.h"
 
 ZTUTIL_EXPORT uint32_t ZTUtil_CreateGUIDA(char* guid, size_t* size)
 {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "ZTUtil_api.h"
+#include "bindings/ZTUtil_api.h"
 
 uint32_t ztCopyText(const std::string& text, char* out, size_t* size)
 {

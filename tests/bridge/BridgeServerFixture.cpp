@@ -1,8 +1,8 @@
 #include "BridgeServerFixture.h"
 
-#include "UserSettings.h"
-#include "ZTUtil_fundef.h"
-#include "global_def_var.h"
+#include "common/UserSettings.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "common/global_def_var.h"
 
 void BridgeServerTest::SetUp()
 {

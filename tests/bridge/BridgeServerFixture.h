@@ -8,7 +8,7 @@
 #include "BridgeTestKeys.h"
 #include "BridgeTestPrompts.h"
 #include "PageClient.h"
-#include "ZTWebSocketServer.h"
+#include "bridge/ZTWebSocketServer.h"
 
 class BridgeServerTest : public ::testing::Test
 {

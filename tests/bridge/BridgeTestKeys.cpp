@@ -4,7 +4,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 
-#include "Pin.h"
+#include "standins/vtoken/Pin.h"
 
 namespace fs = std::filesystem;
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "Store.h"
+#include "standins/vtoken/Store.h"
 #include "TestRoot.h"
 
 class BridgeTestKeys

@@ -6,7 +6,7 @@
 #include <optional>
 #include <vector>
 
-#include "BridgePrompts.h"
+#include "bridge/BridgePrompts.h"
 
 class ScriptedPrompts : public BridgePrompts
 {

@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "BridgeServerFixture.h"
-#include "UserSettings.h"
+#include "common/UserSettings.h"
 
 namespace {
 

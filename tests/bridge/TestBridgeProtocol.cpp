@@ -1,7 +1,7 @@
 // The page protocol end to end: a real client, the real server, the real SKF
 // stand-in over virtual keys; replies compared byte for byte.
 #include "BridgeServerFixture.h"
-#include "ZTTokenExp_fundef.h"
+#include "bindings/ZTTokenExp_fundef.h"
 
 namespace {
 

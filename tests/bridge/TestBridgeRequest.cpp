@@ -5,11 +5,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include "BridgeCommandTable.h"
-#include "BridgeConfig.h"
-#include "BridgePeerUser.h"
-#include "BridgeRequest.h"
-#include "PinBuffer.h"
+#include "bridge/BridgeCommandTable.h"
+#include "bridge/BridgeConfig.h"
+#include "bridge/BridgePeerUser.h"
+#include "bridge/BridgeRequest.h"
+#include "bridge/PinBuffer.h"
 #include "zvit_build_config.h"
 
 namespace {

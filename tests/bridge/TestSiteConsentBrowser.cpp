@@ -16,11 +16,11 @@
 #include <QPushButton>
 #include <QStandardPaths>
 
-#include "BridgeQuestions.h"
+#include "manager/BridgeQuestions.h"
 #include "BridgeServerFixture.h"
-#include "DialogSystemOptions.h"
+#include "manager/DialogSystemOptions.h"
 #include "QtWait.h"
-#include "UserSettings.h"
+#include "common/UserSettings.h"
 #include "browser/PrivateBrowserSettings.h"
 
 namespace {

@@ -9,7 +9,7 @@
 
 #include "BridgeTestKeys.h"
 #include "ChildProcess.h"
-#include "SkfBinding.h"
+#include "bridge/SkfBinding.h"
 
 using namespace zvitskf;
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "CertDecode.h"
+#include "certs/CertDecode.h"
 #include "CertFixtures.h"
-#include "CertManager.h"
+#include "manager/CertManager.h"
 #include "TestRoot.h"
-#include "ZTUtil_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 
 namespace {
 // One installation root and the utility library for the whole program: the

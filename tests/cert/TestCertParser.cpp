@@ -12,13 +12,13 @@
 #include <mbedtls/x509_crt.h>
 
 #include "CertFixtures.h"
-#include "x509/DnText.h"
-#include "x509/PublicKeyText.h"
-#include "x509/Sm2Curve.h"
-#include "x509/Sm2OnCurve.h"
-#include "x509/Sm3.h"
-#include "x509/ZvitCert.h"
-#include "x509/ZvitOids.h"
+#include "certs/x509/DnText.h"
+#include "certs/x509/PublicKeyText.h"
+#include "certs/x509/Sm2Curve.h"
+#include "certs/x509/Sm2OnCurve.h"
+#include "certs/x509/Sm3.h"
+#include "certs/x509/ZvitCert.h"
+#include "certs/x509/ZvitOids.h"
 
 namespace {
 // Parses from a heap block of exactly the given size, so any read past it trips ASan.

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "CertDecode.h"
+#include "certs/CertDecode.h"
 #include "CertFixtures.h"
 #include "ChildProcess.h"
 #include "TestRoot.h"

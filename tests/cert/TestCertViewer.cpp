@@ -18,14 +18,14 @@
 #include <functional>
 #include <memory>
 
-#include "CertDecode.h"
+#include "certs/CertDecode.h"
 #include "CertFixtures.h"
-#include "CertManager.h"
-#include "DialogCertificateViewer.h"
+#include "manager/CertManager.h"
+#include "manager/DialogCertificateViewer.h"
 #include "FakeCertStore.h"
-#include "KeySelection.h"
+#include "manager/KeySelection.h"
 #include "TestRoot.h"
-#include "global_def_var.h"
+#include "common/global_def_var.h"
 
 namespace {
 template <typename T>

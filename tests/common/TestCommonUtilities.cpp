@@ -11,7 +11,7 @@
 #include "common/OsFacts.h"
 #include "common/PinStrength.h"
 #include "common/TokenInfoConvert.h"
-#include "global_def_var.h"
+#include "common/global_def_var.h"
 
 namespace {
 

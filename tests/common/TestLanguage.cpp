@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QStatusBar>
 
-#include "LanguageWidgets.h"
+#include "common/LanguageWidgets.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "LogFile.h"
+#include "common/logfile/LogFile.h"
 #include "OtherUser.h"
 #include "TestRoot.h"
-#include "ZTLog.h"
+#include "common/ZTLog.h"
 
 namespace fs = std::filesystem;
 

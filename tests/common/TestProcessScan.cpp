@@ -12,7 +12,7 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "ProcessScan.h"
+#include "common/ProcessScan.h"
 #include "TestRoot.h"
 
 namespace fs = std::filesystem;

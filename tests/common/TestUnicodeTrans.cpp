@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "UnicodeTrans.h"
+#include "common/UnicodeTrans.h"
 #include "common/utf/Utf.h"
 
 TEST(UnicodeTrans, Utf8AndUtf16RoundTripWithinBounds)

@@ -10,12 +10,12 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "SystemConfig.h"
+#include "common/SystemConfig.h"
 #include "TestRoot.h"
-#include "UserSettings.h"
-#include "ZTCommonDef.h"
-#include "ZTUtil_fundef.h"
-#include "global_def_var.h"
+#include "common/UserSettings.h"
+#include "common/ZTCommonDef.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "common/global_def_var.h"
 
 namespace {
 

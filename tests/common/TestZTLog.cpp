@@ -11,7 +11,7 @@
 
 #include "ChildProcess.h"
 #include "TestRoot.h"
-#include "ZTLog.h"
+#include "common/ZTLog.h"
 
 namespace {
 

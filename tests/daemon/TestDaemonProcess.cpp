@@ -12,9 +12,9 @@
 
 #include "DaemonHarness.h"
 #include "PollWait.h"
-#include "MemCertStore.h"
-#include "Record.h"
-#include "StoreConfig.h"
+#include "standins/vtoken/MemCertStore.h"
+#include "standins/vtoken/Record.h"
+#include "standins/vtoken/StoreConfig.h"
 #include "TestRoot.h"
 
 using namespace std::chrono_literals;

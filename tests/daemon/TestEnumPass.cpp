@@ -17,9 +17,9 @@
 #include "PollWait.h"
 #include "PrivateSessionBus.h"
 #include "TestRoot.h"
-#include "Daemon.h"
-#include "ZTTokenExp_fundef.h"
-#include "ZTUtil_fundef.h"
+#include "daemon/Daemon.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 
 namespace {
 

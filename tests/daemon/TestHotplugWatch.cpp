@@ -10,9 +10,9 @@
 
 #include "PollWait.h"
 #include "TestRoot.h"
-#include "UsbTestbed.h"
-#include "Daemon.h"
-#include "StopFlag.h"
+#include "standins/usbsim/UsbTestbed.h"
+#include "daemon/Daemon.h"
+#include "daemon/StopFlag.h"
 
 using namespace std::chrono_literals;
 

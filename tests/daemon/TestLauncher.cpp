@@ -14,8 +14,8 @@
 #include "ChildProcess.h"
 #include "LaunchRecorder.h"
 #include "TestRoot.h"
-#include "Daemon.h"
-#include "global_def_var.h"
+#include "daemon/Daemon.h"
+#include "common/global_def_var.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 #include "ChildProcess.h"
 #include "PrivateSessionBus.h"
 #include "TestRoot.h"
-#include "Daemon.h"
+#include "daemon/Daemon.h"
 #include "LaunchRecorder.h"
-#include "NotificationActions.h"
-#include "global_def_var.h"
+#include "daemon/NotificationActions.h"
+#include "common/global_def_var.h"
 
 namespace {
 

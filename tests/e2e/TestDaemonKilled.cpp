@@ -13,13 +13,13 @@
 
 #include "DaemonHarness.h"
 #include "QtWait.h"
-#include "SystemConfig.h"
+#include "common/SystemConfig.h"
 #include "TestRoot.h"
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_fundef.h"
-#include "ZTUtil_fundef.h"
-#include "MainWindow.h"
-#include "global_def_var.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "manager/MainWindow.h"
+#include "common/global_def_var.h"
 #include "ui_MainWindow.h"
 
 namespace {

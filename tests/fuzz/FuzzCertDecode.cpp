@@ -11,10 +11,10 @@
 
 #include <mbedtls/x509_crt.h>
 
-#include "CertDecode.h"
-#include "ZTUtil_fundef.h"
-#include "x509/DnText.h"
-#include "x509/ZvitCert.h"
+#include "certs/CertDecode.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "certs/x509/DnText.h"
+#include "certs/x509/ZvitCert.h"
 
 // Not loaded here: the decoder converts times itself.
 PFN_ZTUtil_CovGreenwich2UnixTime ZTUtil_CovGreenwich2UnixTime = nullptr;

@@ -11,8 +11,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "UserSettings.h"
-#include "global_def_var.h"
+#include "common/UserSettings.h"
+#include "common/global_def_var.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "ChildProcess.h"
 #include "registry/Pkcs11SlotManager.h"
 #include "RegistryFixture.h"
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 
 namespace {
 

@@ -77,6 +77,22 @@ class Layers(unittest.TestCase):
                     wrong.append(f"{path} includes {name} ({', '.join(found)})")
         self.assertEqual(wrong, [])
 
+    def test_includes_of_another_folder_name_it(self):
+        # A reader should see where a header comes from without the build's
+        # include paths.
+        unnamed = []
+        for path in self.all:
+            if not path.endswith(SOURCE_ENDINGS):
+                continue
+            for name in INCLUDE.findall(self.read(path)):
+                beside = os.path.normpath(os.path.join(os.path.dirname(path), name))
+                if os.path.exists(os.path.join(SOURCE, beside)):
+                    continue
+                found = self.by_tail.get(name, [])
+                if found and all(top(f) != top(path) for f in found) and not any(f == name for f in found):
+                    unnamed.append(f"{path} includes {name} ({', '.join(found)})")
+        self.assertEqual(unnamed, [])
+
     def test_build_files_point_down(self):
         owner = {}
         cmake = [p for p in self.all if CMAKE_FILE.search(p)]

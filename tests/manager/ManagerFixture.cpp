@@ -11,16 +11,16 @@
 #include <filesystem>
 
 #include "ChildProcess.h"
-#include "WindowGlobals.h"
-#include "DeviceWatch.h"
+#include "manager/WindowGlobals.h"
+#include "manager/DeviceWatch.h"
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
-#include "SystemConfig.h"
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_fundef.h"
-#include "ZTUtil_fundef.h"
-#include "MainWindow.h"
-#include "global_def_var.h"
+#include "common/SystemConfig.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "manager/MainWindow.h"
+#include "common/global_def_var.h"
 #include "ui_MainWindow.h"
 
 namespace fs = std::filesystem;

@@ -10,7 +10,7 @@
 #include <QPushButton>
 #include <vector>
 
-#include "BridgeQuestions.h"
+#include "manager/BridgeQuestions.h"
 #include "QtWait.h"
 
 namespace {

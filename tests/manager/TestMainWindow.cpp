@@ -18,11 +18,11 @@
 #include <chrono>
 #include <thread>
 
-#include "DeviceModel.h"
-#include "ZTTokenExp_fundef.h"
-#include "WindowGlobals.h"
+#include "manager/DeviceModel.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "manager/WindowGlobals.h"
 #include "ManagerFixture.h"
-#include "MainWindow.h"
+#include "manager/MainWindow.h"
 #include "ui_MainWindow.h"
 
 namespace {

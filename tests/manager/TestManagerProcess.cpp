@@ -17,11 +17,11 @@
 #include <vector>
 
 #include "registry/Pkcs11Mutex.h"
-#include "ProcessScan.h"
+#include "common/ProcessScan.h"
 #include "TestRoot.h"
 #include "registry/Pkcs11SharedMemory.h"
-#include "ZTUtil_fundef.h"
-#include "global_def_var.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "common/global_def_var.h"
 
 namespace {
 

@@ -14,9 +14,9 @@
 #include "ManagerFixture.h"
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
-#include "StartupChecks.h"
-#include "MainWindow.h"
-#include "global_def_var.h"
+#include "manager/StartupChecks.h"
+#include "manager/MainWindow.h"
+#include "common/global_def_var.h"
 
 namespace fs = std::filesystem;
 

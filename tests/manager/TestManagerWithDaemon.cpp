@@ -16,13 +16,13 @@
 
 #include "ChildProcess.h"
 #include "DaemonHarness.h"
-#include "WindowGlobals.h"
-#include "SystemConfig.h"
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_fundef.h"
-#include "ZTUtil_fundef.h"
-#include "MainWindow.h"
-#include "global_def_var.h"
+#include "manager/WindowGlobals.h"
+#include "common/SystemConfig.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "manager/MainWindow.h"
+#include "common/global_def_var.h"
 #include "ui_MainWindow.h"
 
 namespace {

@@ -9,10 +9,10 @@
 #include <functional>
 
 #include "TestRoot.h"
-#include "TranslatedFormat.h"
-#include "ZTUIExtend_fundef.h"
-#include "MessageBoxes.h"
-#include "global_def_var.h"
+#include "manager/TranslatedFormat.h"
+#include "bindings/ZTUIExtend_fundef.h"
+#include "manager/MessageBoxes.h"
+#include "common/global_def_var.h"
 
 namespace {
 

@@ -14,14 +14,14 @@
 
 #include <csignal>
 
-#include "WindowGlobals.h"
+#include "manager/WindowGlobals.h"
 #include "ManagerFixture.h"
 #include "PrivateSessionBus.h"
-#include "ProcessSignals.h"
-#include "StatusNotifierItem.h"
-#include "TrayMenu.h"
-#include "TrayPresence.h"
-#include "MainWindow.h"
+#include "manager/ProcessSignals.h"
+#include "manager/StatusNotifierItem.h"
+#include "manager/TrayMenu.h"
+#include "manager/TrayPresence.h"
+#include "manager/MainWindow.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "MainWindow.h"
-#include "OperationMessages.h"
-#include "Pin.h"
-#include "Store.h"
+#include "manager/MainWindow.h"
+#include "manager/OperationMessages.h"
+#include "standins/vtoken/Pin.h"
+#include "standins/vtoken/Store.h"
 #include "TestRoot.h"
 #include "ui_MainWindow.h"
 

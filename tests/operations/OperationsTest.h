@@ -5,7 +5,7 @@
 
 #include "ManagerFixture.h"
 #include "ModalScript.h"
-#include "Record.h"
+#include "standins/vtoken/Record.h"
 
 class OperationsTest : public ManagerTest
 {

@@ -4,7 +4,7 @@
 #include <QTreeWidget>
 
 #include "OperationsTest.h"
-#include "MainWindow.h"
+#include "manager/MainWindow.h"
 #include "ui_MainWindow.h"
 
 namespace {

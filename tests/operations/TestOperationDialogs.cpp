@@ -11,14 +11,14 @@
 #include <filesystem>
 #include <fstream>
 
-#include "CommandOutput.h"
-#include "DialogSystemCheck.h"
-#include "DialogSystemOptions.h"
-#include "global_def_var.h"
+#include "manager/CommandOutput.h"
+#include "manager/DialogSystemCheck.h"
+#include "manager/DialogSystemOptions.h"
+#include "common/global_def_var.h"
 #include "OperationsTest.h"
 #include "TestRoot.h"
-#include "UserSettings.h"
-#include "MainWindow.h"
+#include "common/UserSettings.h"
+#include "manager/MainWindow.h"
 #include "ui_MainWindow.h"
 
 namespace fs = std::filesystem;

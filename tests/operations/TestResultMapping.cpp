@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "PinOutcome.h"
+#include "manager/PinOutcome.h"
 
 namespace {
 

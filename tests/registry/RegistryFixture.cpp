@@ -14,7 +14,7 @@
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
 #include "registry/Pkcs11SlotManager.h"
-#include "ZTUtil_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 
 std::atomic<bool> g_registryWaitStop{false};
 

@@ -25,8 +25,8 @@
 #include "registry/Pkcs11SharedMemory.h"
 #include "registry/Pkcs11SlotManager.h"
 #include "RegistryTokenInfo.h"
-#include "ZTUtil_fundef.h"
-#include "global_def_var.h"
+#include "bindings/ZTUtil_fundef.h"
+#include "common/global_def_var.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "ZTCommonDef.h"
+#include "common/ZTCommonDef.h"
 
 inline void fillTestTokenInfo(unsigned char* info, int slot)
 {

@@ -8,9 +8,9 @@
 #include <thread>
 #include <unistd.h>
 
-#include "AtomicFile.h"
+#include "standins/inifile/AtomicFile.h"
 #include "ChildProcess.h"
-#include "IniFile.h"
+#include "standins/inifile/IniFile.h"
 #include "TestRoot.h"
 
 using ztini::Status;

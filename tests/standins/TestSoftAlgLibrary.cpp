@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <random>
 
-#include "Sm3.h"
+#include "certs/x509/Sm3.h"
 #include "TestRoot.h"
-#include "ZTSoftAlgExp_fundef.h"
+#include "bindings/ZTSoftAlgExp_fundef.h"
 
 namespace {
 

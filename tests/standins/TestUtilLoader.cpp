@@ -2,7 +2,7 @@
 // builders work through it, and a library missing one name is refused whole.
 #include <filesystem>
 
-#include "ShareNames.h"
+#include "common/ShareNames.h"
 #include "UtilLibraryFixture.h"
 
 namespace fs = std::filesystem;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestRoot.h"
-#include "ZTUtil_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 
 class UtilLibraryTest : public ::testing::Test
 {

@@ -13,7 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include "global_def_var.h"
+#include "common/global_def_var.h"
 
 namespace fs = std::filesystem;
 

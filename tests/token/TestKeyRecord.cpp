@@ -4,7 +4,7 @@
 
 #include <mbedtls/sha256.h>
 
-#include "Record.h"
+#include "standins/vtoken/Record.h"
 #include "common/utf/Utf.h"
 
 using namespace vtoken;

@@ -10,9 +10,9 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "Pin.h"
-#include "Log.h"
-#include "Store.h"
+#include "standins/vtoken/Pin.h"
+#include "standins/vtoken/Log.h"
+#include "standins/vtoken/Store.h"
 #include "TestRoot.h"
 
 using namespace vtoken;

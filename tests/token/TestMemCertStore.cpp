@@ -10,8 +10,8 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "MemCertStore.h"
-#include "StoreConfig.h"
+#include "standins/vtoken/MemCertStore.h"
+#include "standins/vtoken/StoreConfig.h"
 #include "TestRoot.h"
 
 using namespace vtoken;

@@ -14,8 +14,8 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "Pin.h"
-#include "Store.h"
+#include "standins/vtoken/Pin.h"
+#include "standins/vtoken/Store.h"
 #include "TokenTestSupport.h"
 
 using namespace vtoken;

@@ -12,10 +12,10 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "Log.h"
+#include "standins/vtoken/Log.h"
 #include "OtherUser.h"
-#include "Store.h"
-#include "StoreConfig.h"
+#include "standins/vtoken/Store.h"
+#include "standins/vtoken/StoreConfig.h"
 #include "TestRoot.h"
 
 using namespace vtoken;

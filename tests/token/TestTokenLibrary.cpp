@@ -6,11 +6,11 @@
 #include <sys/stat.h>
 
 #include "ChildProcess.h"
-#include "MemCertStore.h"
-#include "StoreConfig.h"
+#include "standins/vtoken/MemCertStore.h"
+#include "standins/vtoken/StoreConfig.h"
 #include "TokenTestSupport.h"
-#include "ZTCommonDef.h"
-#include "ZTTokenExp_fundef.h"
+#include "common/ZTCommonDef.h"
+#include "bindings/ZTTokenExp_fundef.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "TestRoot.h"
-#include "ZTTokenExp_fundef.h"
+#include "bindings/ZTTokenExp_fundef.h"
 
 namespace fs = std::filesystem;
 

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
-#include "ZTUIExtend_fundef.h"
-#include "global_def_var.h"
+#include "bindings/ZTUIExtend_fundef.h"
+#include "common/global_def_var.h"
 
 int main(int argc, char** argv)
 {

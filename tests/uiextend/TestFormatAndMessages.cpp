@@ -12,9 +12,9 @@
 #include <filesystem>
 #include <thread>
 
-#include "Pin.h"
+#include "standins/vtoken/Pin.h"
 #include "UiTestKit.h"
-#include "ZTUIExtend_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
 
 namespace fs = std::filesystem;
 

@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "ChildProcess.h"
-#include "Pin.h"
+#include "standins/vtoken/Pin.h"
 #include "UiTestKit.h"
-#include "ZTUIExtend_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
 
 TEST(PinDialogs, RightPinVerifiesAndKeepsEveryAttempt)
 {

@@ -2,10 +2,10 @@
 // the key's record file change in exactly the expected fields.
 #include <gtest/gtest.h>
 
-#include "Pin.h"
+#include "standins/vtoken/Pin.h"
 #include "UiTestKit.h"
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_fundef.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
 
 namespace {
 

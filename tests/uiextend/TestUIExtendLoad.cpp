@@ -8,7 +8,7 @@
 
 #include "ChildProcess.h"
 #include "TestRoot.h"
-#include "ZTUIExtend_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
 
 namespace fs = std::filesystem;
 

@@ -14,8 +14,8 @@
 #include <sstream>
 #include <vector>
 
-#include "ZTTokenExp_fundef.h"
-#include "ZTUIExtend_fundef.h"
+#include "bindings/ZTTokenExp_fundef.h"
+#include "bindings/ZTUIExtend_fundef.h"
 
 UiKeyEnvironment::UiKeyEnvironment(const KeySetup& setup) : m_root(new TestRoot), m_serial(setup.serial)
 {

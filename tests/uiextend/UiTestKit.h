@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "Record.h"
-#include "Store.h"
+#include "standins/vtoken/Record.h"
+#include "standins/vtoken/Store.h"
 #include "TestRoot.h"
 
 class QWidget;

@@ -10,9 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "BridgeProtocol.h"
-#include "Store.h"
-#include "global_def_var.h"
+#include "bridge/BridgeProtocol.h"
+#include "standins/vtoken/Store.h"
+#include "common/global_def_var.h"
 #include "zvit_build_config.h"
 
 #include <dlfcn.h>

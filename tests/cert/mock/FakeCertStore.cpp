@@ -1,6 +1,6 @@
 #include "FakeCertStore.h"
 
-#include "CertManager.h"
+#include "manager/CertManager.h"
 
 std::function<unsigned long(unsigned char*, unsigned long*, int)> FakeCertStore::read;
 int FakeCertStore::calls = 0;

@@ -16,12 +16,12 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
-#include "Language.h"
+#include "common/Language.h"
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
-#include "Store.h"
+#include "standins/vtoken/Store.h"
 #include "TestRoot.h"
-#include "ZTUtil_fundef.h"
+#include "bindings/ZTUtil_fundef.h"
 #include "zvit_build_config.h"
 
 namespace fs = std::filesystem;

@@ -14,7 +14,7 @@
 #include "LaunchRecorder.h"
 #include "PrivateSessionBus.h"
 #include "registry/Pkcs11SlotManager.h"
-#include "UsbTestbed.h"
+#include "standins/usbsim/UsbTestbed.h"
 
 class DaemonHarness
 {
