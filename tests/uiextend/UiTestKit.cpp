@@ -70,7 +70,8 @@ DialogDriver::DialogDriver(const char* objectName, Action action, int timeoutMs)
     std::string name = objectName;
     QObject::connect(&impl->timer, &QTimer::timeout, [impl, name, action, timeoutMs] {
         QWidget* modal = QApplication::activeModalWidget();
-        if (modal && modal->objectName().toStdString() == name && modal->isVisible()) {
+        // Keys typed before the dialog is active would reach no widget.
+        if (modal && modal->objectName().toStdString() == name && modal->isVisible() && modal->isActiveWindow()) {
             impl->timer.stop();
             impl->ran = true;
             action(modal);
