@@ -3,6 +3,7 @@
 
 #include "CertDecode.h"
 
+#include <array>
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -230,6 +231,12 @@ short certCommonNames(const unsigned char* der, size_t len, char* subject, char*
     return 1;
 }
 
+namespace {
+// The viewer's row names; certificateTableRows knows them by address.
+enum RowName { kRowVersion, kRowSerial, kRowSigAlg, kRowIssuer, kRowFrom, kRowTo, kRowSubject, kRowPublicKey, kRowNameCount };
+constexpr const char* kRowNames[kRowNameCount] = {"Version", "Serial Number", "Signature Algorithm", "Issuer", "Effective Date", "Expiry Date", "Subject", "Detail Public Key Info"};
+}  // namespace
+
 std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len, bool* parsed)
 {
     ZvitCert cert;
@@ -245,21 +252,21 @@ std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len, b
     std::string version = "V";
     appendNumber(&version, static_cast<long>(static_cast<unsigned long>(crt->version)), 16);  // "V%lx\n"
     version.push_back('\n');
-    rows.push_back({"Version", std::move(version)});
+    rows.push_back({kRowNames[kRowVersion], std::move(version)});
 
-    rows.push_back({"Serial Number", certSerialText(crt->serial)});
+    rows.push_back({kRowNames[kRowSerial], certSerialText(crt->serial)});
 
     std::memset(buf, 0, sizeof buf);
     if (zvitCertSigAlgGets(buf, sizeof buf, &cert) < 0)
         buf[0] = '\0';
-    rows.push_back({"Signature Algorithm", buf});
+    rows.push_back({kRowNames[kRowSigAlg], buf});
 
-    rows.push_back({"Issuer", dnText(&crt->issuer)});
-    rows.push_back({"Effective Date", formatCertTime(certTimeUtc8(crt->valid_from))});
-    rows.push_back({"Expiry Date", formatCertTime(certTimeUtc8(crt->valid_to))});
-    rows.push_back({"Subject", dnText(&crt->subject)});
+    rows.push_back({kRowNames[kRowIssuer], dnText(&crt->issuer)});
+    rows.push_back({kRowNames[kRowFrom], formatCertTime(certTimeUtc8(crt->valid_from))});
+    rows.push_back({kRowNames[kRowTo], formatCertTime(certTimeUtc8(crt->valid_to))});
+    rows.push_back({kRowNames[kRowSubject], dnText(&crt->subject)});
     if (mbedtls_pk_get_type(&crt->pk) != MBEDTLS_PK_NONE)
-        rows.push_back({"Detail Public Key Info", zvitPublicKeyText(&cert)});
+        rows.push_back({kRowNames[kRowPublicKey], zvitPublicKeyText(&cert)});
 
     zvitCertFree(&cert);
     return rows;
@@ -284,6 +291,23 @@ std::string certificateRowLines(const std::vector<CertRow>& rows)
     return text;
 }
 
+namespace {
+// Made once: the viewer asks for every name with every certificate it shows.
+QString rowNameText(const char* name)
+{
+    static const std::array<QString, kRowNameCount> texts = [] {
+        std::array<QString, kRowNameCount> made;
+        for (int i = 0; i < kRowNameCount; ++i)
+            made[i] = QString::fromLatin1(kRowNames[i]);
+        return made;
+    }();
+    for (int i = 0; i < kRowNameCount; ++i)
+        if (name == kRowNames[i])
+            return texts[i];
+    return QString::fromLatin1(name);
+}
+}  // namespace
+
 QVector<QPair<QString, QString>> certificateTableRows(const _common_cert_info* record)
 {
     QVector<QPair<QString, QString>> table;
@@ -297,7 +321,7 @@ QVector<QPair<QString, QString>> certificateTableRows(const _common_cert_info* r
     // The arguments cost more than the rest of a row: convert only when shown.
     const bool debug = QLoggingCategory::defaultCategory()->isDebugEnabled();
     for (const CertRow& row : rows) {
-        table.append(qMakePair(QString::fromLatin1(row.name), QString::fromUtf8(row.value.c_str())));
+        table.append(qMakePair(rowNameText(row.name), QString::fromUtf8(row.value.data(), static_cast<int>(row.value.size()))));
         if (debug) {
             qDebug("%s", row.name);
             qDebug("%s", row.value.c_str());
