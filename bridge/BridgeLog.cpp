@@ -28,3 +28,8 @@ bool bridgeLogWanted()
 {
     return t_wanted;
 }
+
+QByteArray bridgeLogText(const QString& text)
+{
+    return text.left(256).toUtf8();
+}

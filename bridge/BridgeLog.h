@@ -2,6 +2,9 @@
 // Every bridge line goes to the daemon-style log under one source name. One
 // request makes some twenty log calls; whether the log folder exists is asked
 // once per request instead of once per line.
+#include <QByteArray>
+#include <QString>
+
 #include "common/ZTCommonDef.h"
 #include "common/ZTLog.h"
 
@@ -17,6 +20,9 @@ public:
 
 // False only inside a scope that found no log folder.
 bool bridgeLogWanted();
+
+// What a line shows of a text a page chose: its start, so a page cannot fill the log.
+QByteArray bridgeLogText(const QString& text);
 
 #define BRIDGE_LOG(...)                                                                          \
     do {                                                                                         \

@@ -7,7 +7,6 @@ class QString;
 struct BridgeSiteCounts {
     int ofSite = 0;     // connections of this site, the new one not counted
     int unlisted = 0;   // connections of sites the bank does not list
-    int askingOfSite = 0;
 };
 
 enum class BridgeSiteRoom { Room, SiteFull, UnlistedFull };
@@ -28,5 +27,5 @@ public:
             return BridgeSiteRoom::UnlistedFull;
         return BridgeSiteRoom::Room;
     }
-    static bool mayAsk(const BridgeSiteCounts& counts) { return counts.askingOfSite < kQuestionsPerSite; }
+    static bool mayAsk(int openQuestionsOfSite) { return openQuestionsOfSite < kQuestionsPerSite; }
 };

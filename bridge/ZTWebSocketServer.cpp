@@ -18,9 +18,6 @@
 #include "BridgeAdmission.h"
 #include "BridgeConfig.h"
 #include "BridgeLog.h"
-#include "BridgePinTurns.h"
-#include "BridgePrompts.h"
-#include "BridgeRememberedSites.h"
 #include "BridgeSiteLimits.h"
 #include "BridgeSocketBounds.h"
 #include "common/UserSettings.h"
@@ -58,11 +55,6 @@ bool isRegularFile(const char* relative)
     return ztFilesPath(path, relative) && stat(path, &st) == 0 && S_ISREG(st.st_mode);
 }
 
-QByteArray logText(const QString& text)
-{
-    return text.left(256).toUtf8();
-}
-
 // Refuses a TCP connection before the WebSocket handshake with an HTTP status.
 void refuseHandshake(QTcpSocket* socket, const char* status)
 {
@@ -86,16 +78,8 @@ struct ZTWebSocketServer::Connection {
     // Requests waiting for the user's answer or for a PIN request to finish.
     QList<QString> queue;
     qint64 queuedChars = 0;
-    // The question open for this connection: its id with the prompts and a
-    // token that tells a late answer from the current one.
-    bool asking = false;
-    int questionId = -1;
-    quint64 questionToken = 0;
-    BridgePinRequest pin;
-    QTimer consentTimer;
     QTimer idleTimer;
     qint64 lastRequestMs = 0;
-    QTimer backoffTimer;
     std::unique_ptr<BridgeSocketBounds> bounds;
 
     void wipeQueue()
@@ -104,12 +88,6 @@ struct ZTWebSocketServer::Connection {
             wipeReceivedText(text);
         queue.clear();
         queuedChars = 0;
-    }
-    void dropPin()
-    {
-        pin.pin.reset();
-        pin.newPin.reset();
-        pin.command = nullptr;
     }
 };
 
@@ -154,7 +132,7 @@ ZTWebSocketServer::~ZTWebSocketServer()
     for (auto& c : open) {
         withdrawQuestion(*c);
         c->wipeQueue();
-        c->dropPin();
+        pinGate.release(c->id);
         protocol.closeSession(c->session);
         c->socket->disconnect(this);
         delete c->socket;
@@ -167,17 +145,18 @@ void ZTWebSocketServer::setPrompts(BridgePrompts* next)
         return;
     std::vector<quint64> asked;
     for (auto& c : connections) {
-        if (c->asking) {
+        // A connection has at most one question open.
+        if (consent.withdraw(c->id) || pinGate.withdraw(c->id))
             asked.push_back(c->id);
-            withdrawQuestion(*c);
-        }
     }
     prompts = next;
+    consent.setPrompts(next);
+    pinGate.setPrompts(next);
     // Whoever answers now never saw these questions: they end as unanswered.
     for (quint64 id : asked) {
         Connection* c = find(id);
         if (c && c->stage == Stage::PinPending)
-            finishPin(*c, BridgeProtocol::pinNotSentReply(c->pin, 1));
+            pinGate.endUnsent(id);
         else if (c)
             refuse(*c, "its question was withdrawn");
     }
@@ -193,7 +172,7 @@ qint64 ZTWebSocketServer::unsentBytes() const
 
 void ZTWebSocketServer::setConsentTimeoutMs(int ms)
 {
-    consentTimeoutMs = std::max(ms, 1);
+    consent.setTimeoutMs(ms);
 }
 
 void ZTWebSocketServer::setIdleTimeoutMs(int ms)
@@ -207,7 +186,7 @@ void ZTWebSocketServer::setIdleTimeoutMs(int ms)
 
 void ZTWebSocketServer::setPinBackoffMs(int first, int last)
 {
-    backoff.setDelays(first, last);
+    pinGate.setBackoffMs(first, last);
 }
 
 // Only this machine may reach the PIN commands: 127.0.0.1 and ::1 on one port.
@@ -295,8 +274,7 @@ void ZTWebSocketServer::onNewConnection()
         c.id = nextId++;
         c.socket = socket;
         c.session = protocol.openSession();
-        for (QTimer* timer : {&c.consentTimer, &c.idleTimer, &c.backoffTimer})
-            timer->setSingleShot(true);
+        c.idleTimer.setSingleShot(true);
         const quint64 id = c.id;
         c.bounds = std::make_unique<BridgeSocketBounds>(socket, tcp, drainTimeoutMs);
         connect(c.bounds.get(), &BridgeSocketBounds::resumed, this, [this, id] {
@@ -312,8 +290,6 @@ void ZTWebSocketServer::onNewConnection()
             gone->abort();
             forget(gone);
         });
-        connect(&c.consentTimer, &QTimer::timeout, this, [this, id] { consentTimedOut(id); });
-        connect(&c.backoffTimer, &QTimer::timeout, this, [this, id] { pinBackoffOver(id); });
         connect(&c.idleTimer, &QTimer::timeout, this, [this, id] {
             Connection* idle = find(id);
             if (!idle)
@@ -334,7 +310,7 @@ void ZTWebSocketServer::onNewConnection()
             idle->stage = Stage::Closing;
             withdrawQuestion(*idle);
             idle->wipeQueue();
-            releasePin(*idle);
+            pinGate.release(id);
             idle->socket->close(QWebSocketProtocol::CloseCodeGoingAway, QStringLiteral("idle"));
             idle->idleTimer.start(kCloseGraceMs);
         });
@@ -342,7 +318,7 @@ void ZTWebSocketServer::onNewConnection()
         c.idleTimer.start(idleTimeoutMs);
         connections.push_back(std::move(connection));
         BRIDGE_LOG("find a new connection...");
-        decideOrigin(c);
+        admitPage(c);
     }
 }
 
@@ -372,12 +348,11 @@ BridgeSiteCounts ZTWebSocketServer::countsFor(const Connection& c) const
             continue;
         counts.ofSite += other->origin == c.origin ? 1 : 0;
         counts.unlisted += other->listed ? 0 : 1;
-        counts.askingOfSite += other->origin == c.origin && other->stage == Stage::Asking ? 1 : 0;
     }
     return counts;
 }
 
-void ZTWebSocketServer::decideOrigin(Connection& c)
+void ZTWebSocketServer::admitPage(Connection& c)
 {
     const QString raw = c.socket->origin();
     if (!raw.isEmpty()) {
@@ -388,7 +363,7 @@ void ZTWebSocketServer::decideOrigin(Connection& c)
     }
     const BridgeSiteRoom room = BridgeSiteLimits::room(countsFor(c), c.listed);
     if (room != BridgeSiteRoom::Room) {
-        BRIDGE_LOG("connection from origin %s refused: %s", logText(c.origin).constData(),
+        BRIDGE_LOG("connection from origin %s refused: %s", bridgeLogText(c.origin).constData(),
                    room == BridgeSiteRoom::SiteFull ? "the site has all its places" : "unlisted sites have all theirs");
         c.stage = Stage::Closing;
         c.socket->close(static_cast<QWebSocketProtocol::CloseCode>(1013), QStringLiteral("busy"));
@@ -402,109 +377,29 @@ void ZTWebSocketServer::decideOrigin(Connection& c)
         c.stage = Stage::Ready;
         return;
     }
-    const QByteArray shown = logText(c.origin);
-    if (c.listed) {
-        c.stage = Stage::Ready;
-        return;
-    }
-    // Not asking about unknown sites is a policy: past answers do not count then.
-    if (!bridgeAskUnknownOrigins()) {
-        refuse(c, "unknown origins are not asked about");
-        return;
-    }
-    if (!bridgeOriginAnonymous(c.origin)) {
-        if (remembered.allowed(c.origin)) {
-            BRIDGE_LOG("origin %s served: the user allowed it before", shown.constData());
-            c.stage = Stage::Ready;
-            return;
-        }
-        if (remembered.denied(c.origin)) {
-            refuse(c, "the user refused it before");
-            return;
-        }
-    }
-    if (!prompts) {
-        refuse(c, "nobody to ask");
-        return;
-    }
-    if (quietSites.quiet(c.origin, clock.elapsed())) {
-        refuse(c, "it was refused a moment ago");
-        return;
-    }
-    if (!BridgeSiteLimits::mayAsk(countsFor(c))) {
-        refuse(c, "too many of its questions are open");
-        return;
-    }
-    askConsent(c);
-}
-
-void ZTWebSocketServer::askConsent(Connection& c)
-{
     c.stage = Stage::Asking;
-    c.asking = true;
-    const quint64 token = ++c.questionToken;
-    const quint64 id = c.id;
-    const QString origin = c.origin;
-    BRIDGE_LOG("asking the user about origin %s", logText(origin).constData());
-    QPointer<ZTWebSocketServer> self(this);
-    const int questionId = prompts->askSiteConsent(origin, !bridgeOriginAnonymous(origin),
-                                                   [self, id, token](bool allow, bool remember) {
-                                                       if (!self)
-                                                           return;
-                                                       Connection* asked = self->find(id);
-                                                       if (!asked || !asked->asking || asked->questionToken != token)
-                                                           return;
-                                                       self->consentAnswered(id, allow, remember);
-                                                   });
-    // The prompts may have answered already, or run an event loop meanwhile.
-    Connection* still = find(id);
-    if (!still || !still->asking || still->questionToken != token)
-        return;
-    still->questionId = questionId;
-    still->consentTimer.start(consentTimeoutMs);
+    consent.decide(c.id, c.origin, c.listed);
 }
 
-void ZTWebSocketServer::consentAnswered(quint64 id, bool allow, bool remember)
+void ZTWebSocketServer::siteAllowed(quint64 id)
 {
     Connection* c = find(id);
-    if (!c)
+    if (!c || c->stage != Stage::Asking)
         return;
-    c->asking = false;
-    c->questionId = -1;
-    c->consentTimer.stop();
-    if (remember && !bridgeOriginAnonymous(c->origin))
-        remembered.remember(c->origin, allow);
-    if (!allow) {
-        quietSites.keepQuiet(c->origin, clock.elapsed());
-        refuse(*c, "the user refused it");
-        return;
-    }
-    BRIDGE_LOG("origin %s allowed by the user", logText(c->origin).constData());
     c->stage = Stage::Ready;
     serveQueue(*c);
 }
 
-void ZTWebSocketServer::consentTimedOut(quint64 id)
+void ZTWebSocketServer::siteRefused(quint64 id, const char* why)
 {
-    Connection* c = find(id);
-    if (!c || !c->asking)
-        return;
-    withdrawQuestion(*c);
-    quietSites.keepQuiet(c->origin, clock.elapsed());
-    refuse(*c, "the user did not answer in time");
+    if (Connection* c = find(id))
+        refuse(*c, why);
 }
 
 void ZTWebSocketServer::withdrawQuestion(Connection& c)
 {
-    c.consentTimer.stop();
-    if (!c.asking)
-        return;
-    c.asking = false;
-    ++c.questionToken;
-    const int questionId = c.questionId;
-    c.questionId = -1;
-    if (prompts && questionId >= 0)
-        prompts->withdraw(questionId);
+    consent.withdraw(c.id);
+    pinGate.withdraw(c.id);
 }
 
 // Closed with 1008 and nothing answered: the page learns only that it may not.
@@ -512,12 +407,11 @@ void ZTWebSocketServer::refuse(Connection& c, const char* why)
 {
     if (c.stage == Stage::Closing)
         return;
-    BRIDGE_LOG("connection from origin %s refused: %s", logText(c.origin).constData(), why);
+    BRIDGE_LOG("connection from origin %s refused: %s", bridgeLogText(c.origin).constData(), why);
     c.stage = Stage::Closing;
     withdrawQuestion(c);
     c.wipeQueue();
-    releasePin(c);
-    c.backoffTimer.stop();
+    pinGate.release(c.id);
     c.socket->close(QWebSocketProtocol::CloseCodePolicyViolated, QStringLiteral("not allowed"));
     c.idleTimer.start(kCloseGraceMs);
 }
@@ -579,21 +473,20 @@ void ZTWebSocketServer::handleTimed(Connection& c, QString& message)
     const BridgeRequest request(message);
     wipeReceivedText(message);
     if (request.command() && request.command()->pin && !request.tooLarge()) {
+        BridgePinRequest pin;
         QString reply;
         bool ready;
         {
             QMutexLocker locker(&mutex);
             BridgeLogScope logScope;
-            c.dropPin();
-            ready = protocol.preparePin(c.session, request, &c.pin, &reply);
+            ready = protocol.preparePin(c.session, request, &pin, &reply);
         }
         if (!ready) {
             send(c, reply);
             return;
         }
         c.stage = Stage::PinPending;
-        if (pinTurns.request(c.origin, c.id))
-            beginPinTurn(c);
+        pinGate.submit(c.id, c.origin, std::move(pin));
         return;
     }
     bool closeSender = false;
@@ -612,112 +505,34 @@ void ZTWebSocketServer::handleTimed(Connection& c, QString& message)
     }
 }
 
-void ZTWebSocketServer::pinBackoffOver(quint64 id)
+int ZTWebSocketServer::pinAttemptsLeft(quint64 id)
 {
     Connection* c = find(id);
-    if (c && c->stage == Stage::PinPending)
-        beginPinTurn(*c);
+    if (!c)
+        return -1;
+    QMutexLocker locker(&mutex);
+    BridgeLogScope logScope;
+    return protocol.pinAttemptsLeft(c->session);
 }
 
-void ZTWebSocketServer::startPin(Connection& c)
-{
-    int attemptsLeft;
-    {
-        QMutexLocker locker(&mutex);
-        BridgeLogScope logScope;
-        attemptsLeft = protocol.pinAttemptsLeft(c.session);
-    }
-    if (attemptsLeft != 1) {
-        pinConfirmed(c.id, true);
-        return;
-    }
-    if (!prompts) {
-        BRIDGE_LOG("PIN request on the last attempt not sent: nobody to confirm it");
-        finishPin(c, BridgeProtocol::pinNotSentReply(c.pin, 1));
-        return;
-    }
-    c.asking = true;
-    const quint64 token = ++c.questionToken;
-    const quint64 id = c.id;
-    BRIDGE_LOG("asking the user to confirm the last PIN attempt for origin %s", logText(c.origin).constData());
-    QPointer<ZTWebSocketServer> self(this);
-    const int questionId = prompts->confirmLastPinAttempt(c.origin, [self, id, token](bool proceed) {
-        if (!self)
-            return;
-        Connection* asked = self->find(id);
-        if (!asked || !asked->asking || asked->questionToken != token)
-            return;
-        asked->asking = false;
-        asked->questionId = -1;
-        self->pinConfirmed(id, proceed);
-    });
-    Connection* still = find(id);
-    if (still && still->asking && still->questionToken == token)
-        still->questionId = questionId;
-}
-
-void ZTWebSocketServer::pinConfirmed(quint64 id, bool proceed)
+QString ZTWebSocketServer::runPin(quint64 id, const BridgePinRequest& pin, bool* refused)
 {
     Connection* c = find(id);
-    if (!c || c->stage != Stage::PinPending)
-        return;
-    if (!proceed) {
-        BRIDGE_LOG("PIN request on the last attempt not sent: the user refused");
-        finishPin(*c, BridgeProtocol::pinNotSentReply(c->pin, 1));
-        return;
-    }
-    bool refused = false;
-    QString reply;
-    {
-        QMutexLocker locker(&mutex);
-        BridgeLogScope logScope;
-        reply = protocol.runPin(c->session, c->pin, &refused);
-    }
-    backoff.result(c->origin, refused, clock.elapsed());
-    finishPin(*c, reply);
+    if (!c)
+        return QString();
+    QMutexLocker locker(&mutex);
+    BridgeLogScope logScope;
+    return protocol.runPin(c->session, pin, refused);
 }
 
-void ZTWebSocketServer::releasePin(Connection& c)
+void ZTWebSocketServer::pinFinished(quint64 id, const QString& reply)
 {
-    const bool pending = c.pin.command != nullptr;
-    c.dropPin();
-    c.backoffTimer.stop();
-    if (!pending)
+    Connection* c = find(id);
+    if (!c)
         return;
-    const quint64 next = pinTurns.release(c.origin, c.id);
-    if (next == 0)
-        return;
-    // Not from inside the request that just ended.
-    QMetaObject::invokeMethod(
-        this,
-        [this, next] {
-            Connection* n = find(next);
-            if (n && n->stage == Stage::PinPending)
-                beginPinTurn(*n);
-        },
-        Qt::QueuedConnection);
-}
-
-void ZTWebSocketServer::beginPinTurn(Connection& c)
-{
-    // Decided now, not when the request came: an earlier request of the
-    // same site may have failed meanwhile.
-    const qint64 wait = backoff.remainingMs(c.origin, clock.elapsed());
-    if (wait > 0) {
-        BRIDGE_LOG("PIN request of origin %s waits %d ms after a failed one", logText(c.origin).constData(),
-                   static_cast<int>(wait));
-        c.backoffTimer.start(static_cast<int>(wait));
-        return;
-    }
-    startPin(c);
-}
-
-void ZTWebSocketServer::finishPin(Connection& c, const QString& reply)
-{
-    releasePin(c);
-    c.stage = Stage::Ready;
-    send(c, reply);
-    serveQueue(c);
+    c->stage = Stage::Ready;
+    send(*c, reply);
+    serveQueue(*c);
 }
 
 void ZTWebSocketServer::send(Connection& c, const QString& reply)
@@ -745,7 +560,7 @@ void ZTWebSocketServer::forget(QWebSocket* socket)
         connections.erase(it);
         withdrawQuestion(*gone);
         gone->wipeQueue();
-        releasePin(*gone);
+        pinGate.release(gone->id);
         protocol.closeSession(gone->session);
         // Its timers may be the caller of this very function: deleted later.
         if (retired.empty())

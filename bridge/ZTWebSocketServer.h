@@ -22,11 +22,9 @@
 #include <vector>
 
 #include "BridgeAdmission.h"
-#include "BridgePinBackoff.h"
-#include "BridgePinTurns.h"
+#include "BridgePinGate.h"
 #include "BridgeProtocol.h"
-#include "BridgeQuietSites.h"
-#include "BridgeRememberedSites.h"
+#include "BridgeSiteConsent.h"
 #include "BridgeSiteLimits.h"
 
 class BridgePrompts;
@@ -35,7 +33,7 @@ class QTimer;
 class QWebSocket;
 class QWebSocketServer;
 
-class ZTWebSocketServer : public QObject
+class ZTWebSocketServer : public QObject, private BridgeSiteConsent::Host, private BridgePinGate::Host
 {
     Q_OBJECT
 public:
@@ -89,22 +87,19 @@ private:
     enum class Stage { Asking, Ready, PinPending, Closing };
 
     bool listenOnLoopback(quint16 port);
-    void decideOrigin(Connection& c);
+    void admitPage(Connection& c);
     BridgeSiteCounts countsFor(const Connection& c) const;
-    void askConsent(Connection& c);
-    void consentAnswered(quint64 id, bool allow, bool remember);
-    void consentTimedOut(quint64 id);
     void refuse(Connection& c, const char* why);
     void enqueue(Connection& c, QString& message);
     void serveQueue(Connection& c);
     void handle(Connection& c, QString& message);
     void handleTimed(Connection& c, QString& message);
-    void beginPinTurn(Connection& c);
-    void releasePin(Connection& c);
-    void startPin(Connection& c);
-    void pinBackoffOver(quint64 id);
-    void pinConfirmed(quint64 id, bool proceed);
-    void finishPin(Connection& c, const QString& reply);
+    // What site consent and the PIN gate see of the connections.
+    void siteAllowed(quint64 id) override;
+    void siteRefused(quint64 id, const char* why) override;
+    int pinAttemptsLeft(quint64 id) override;
+    QString runPin(quint64 id, const BridgePinRequest& pin, bool* refused) override;
+    void pinFinished(quint64 id, const QString& reply) override;
     void send(Connection& c, const QString& reply);
     void withdrawQuestion(Connection& c);
     void forget(QWebSocket* socket);
@@ -132,12 +127,9 @@ private:
     BridgePrompts* prompts = nullptr;
     quint16 listeningPort = 0;
     quint64 nextId = 1;
-    int consentTimeoutMs = 60 * 1000;
     int idleTimeoutMs = 10 * 60 * 1000;
     int drainTimeoutMs = 10 * 1000;
-    BridgePinBackoff backoff;
-    BridgePinTurns pinTurns;
-    BridgeRememberedSites remembered;
-    BridgeQuietSites quietSites;
+    BridgeSiteConsent consent {*this};
+    BridgePinGate pinGate {*this};
     QElapsedTimer clock;
 };

@@ -80,6 +80,30 @@ TEST_F(BridgeLimits, ALastAttemptQuestionGoesWithItsPage)
     EXPECT_EQ(keys.attemptsLeft("LAST002"), 1);
 }
 
+// New prompts end the open question unanswered; a late answer to it sends
+// nothing, not even the page's next request, which the new prompts ask about.
+TEST_F(BridgeLimits, ALateAnswerToAWithdrawnQuestionSendsNoPin)
+{
+    keys.addKey("LAST003", "111111");
+    startServer();
+    PageClient& page = readyPage();
+    keys.setRetries("LAST003", 1);
+    page.send(kRightPin);
+    page.send(kRightPin);
+    ASSERT_TRUE(waitUntil([&] { return prompts.questions.size() == 1; }, 3000));
+    ScriptedPrompts next;
+    server->setPrompts(&next);
+    EXPECT_TRUE(prompts.questions[0].withdrawn);
+    EXPECT_EQ(page.takeReplies(1), QStringList({"VerifyUserPin&&1"}));
+    ASSERT_TRUE(waitUntil([&] { return next.questions.size() == 1; }, 3000));
+    prompts.confirm(0, true);
+    EXPECT_TRUE(page.takeReplies(1, 200).isEmpty());
+    EXPECT_EQ(keys.attemptsLeft("LAST003"), 1);
+    next.confirm(0, true);
+    EXPECT_EQ(page.takeReplies(1), QStringList({"VerifyUserPin&&0"}));
+    server->setPrompts(&prompts);
+}
+
 TEST_F(BridgeLimits, AFailedPinMakesTheSitesNextPinRequestWait)
 {
     keys.addKey("WAIT001", "111111");
