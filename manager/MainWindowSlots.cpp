@@ -12,6 +12,7 @@
 #include "DeviceAccess.h"
 #include "common/LanguageWidgets.h"
 #include "TranslatedFormat.h"
+#include "WindowFit.h"
 #include "common/ZTLog.h"
 #include "bindings/ZTUtil_fundef.h"
 #include "MessageBoxes.h"
@@ -158,6 +159,7 @@ void UKeyMainWindow::slot_selectSpecifiedNode(int index)
         ui->treeWidget->setCurrentItem(node);
         slot_treeWidgetItemClicked(node, 0);
     }
+    fitToTexts(this, ui->treeWidget, ui->statusbar);
 }
 
 void UKeyMainWindow::slot_displayButton(bool bShow, unsigned long)
@@ -177,6 +179,7 @@ void UKeyMainWindow::slot_setStatusBarText(QString str, unsigned long)
     font.setPointSize(10);
     ui->statusbar->setFont(font);
     setStatusBarText(ui->statusbar, str, g_szLanguageQmFileName);
+    fitToTexts(this, ui->treeWidget, ui->statusbar);
 }
 
 void UKeyMainWindow::openConfiguredUrl(const char* key, const char* logFormat, const char* invalidTextKey)

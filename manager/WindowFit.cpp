@@ -2,6 +2,9 @@
 
 #include <QLayout>
 #include <QScreen>
+#include <QScrollBar>
+#include <QStatusBar>
+#include <QTreeWidget>
 #include <QVariant>
 #include <QWidget>
 
@@ -9,6 +12,8 @@ namespace {
 
 const char kDesignedSize[] = "zvitDesignedSize";
 const int kFrameAllowance = 48;
+// Where Qt draws a status message: 6 pixels in from the left, 12 from the right.
+const int kStatusMessageMargins = 18;
 
 // A window not yet shown lays itself out only when shown; sizing it needs
 // the children's widths now.
@@ -55,4 +60,26 @@ void fitToContent(QWidget* window)
                 child->setFixedHeight(child->heightForWidth(child->width()));
         }
     }
+}
+
+void fitToTexts(QWidget* window, QTreeWidget* tree, QStatusBar* status)
+{
+    // Past the screen a text is cut whatever the window does; the rest shows.
+    int widest = QWIDGETSIZE_MAX;
+    if (const QScreen* screen = window->screen())
+        widest = screen->availableGeometry().width() * 4 / 5;
+    if (tree) {
+        // The tree's own measure (public on the base class): icon, text, indentation.
+        const QAbstractItemView* view = tree;
+        int width = view->sizeHintForColumn(0) + 2 * tree->frameWidth();
+        if (tree->verticalScrollBar()->isVisible())
+            width += tree->verticalScrollBar()->width();
+        tree->setMinimumWidth(qMin(width, widest));
+    }
+    if (status) {
+        const QString message = status->currentMessage();
+        const int width = message.isEmpty() ? 0 : status->fontMetrics().horizontalAdvance(message) + kStatusMessageMargins;
+        status->setMinimumWidth(qMin(width, widest));
+    }
+    fitToContent(window);
 }

@@ -9,7 +9,7 @@ apt-get install -y --no-install-recommends \
   libmbedtls-dev libusb-1.0-0-dev \
   libgtest-dev googletest libbenchmark-dev \
   umockdev libumockdev-dev gir1.2-umockdev-1.0 python3-gi \
-  dbus dbus-daemon python3-dbus xvfb xauth \
+  dbus dbus-daemon python3-dbus xvfb xauth x11-xserver-utils \
   openssl procps clang libclang-rt-14-dev \
   fonts-wqy-microhei \
   imagemagick at-spi2-core gir1.2-atspi-2.0 xdg-utils \

@@ -22,6 +22,7 @@
 #include "bindings/ZTTokenExp_fundef.h"
 #include "manager/WindowGlobals.h"
 #include "ManagerFixture.h"
+#include "TextFit.h"
 #include "manager/MainWindow.h"
 #include "ui_MainWindow.h"
 
@@ -382,6 +383,32 @@ TEST_F(ManagerTest, TextsComeFromTheChosenLanguageFile)
     // A key without a translation shows as itself.
     m_window->sendSignal_setStatusBarText("No_Such_Text_Key", 0);
     EXPECT_EQ(statusText().toStdString(), "No_Such_Text_Key");
+}
+
+// Run again by the scaled-display entries at 125 % and 200 %: the window is
+// sized from its texts, in every language.
+TEST_F(ManagerTest, ScaledNoTextIsCutInAnyLanguage)
+{
+    makeKey("DEMORSA0001", "Demo RSA key", {{"rsa2048", "c1", "rsa", "sign"}, {"rsa1024", "c1", "rsa", "exch"}});
+    makeKey("DEMOSM20002", "Demo SM2 key", {{"sm2", "c1", "sm2", "sign"}});
+    plugAndPublish("DEMORSA0001", 0, "Demo RSA key");
+    plugAndPublish("DEMOSM20002", 1, "Demo SM2 key");
+    for (const char* language : {"1033", "2052", "1028"}) {
+        SCOPED_TRACE(language);
+        useLanguage(language);
+        ASSERT_TRUE(startWindow());
+        ASSERT_TRUE(waitUntil([&] {
+            return tree()->topLevelItemCount() == 2 && tree()->topLevelItem(1)->childCount() == 1 &&
+                   statusText().contains("DEMORSA0001");
+        }));
+        m_window->show();
+        tree()->expandAll();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
+        expectWrapperDpi(m_window.get());
+        const QStringList cut = cutTexts(m_window.get());
+        EXPECT_TRUE(cut.isEmpty()) << cut.join("\n").toStdString();
+        stopWindow();
+    }
 }
 
 TEST_F(ManagerTest, AMissingLanguageFileEndsStartUp)
