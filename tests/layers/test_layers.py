@@ -64,33 +64,31 @@ class Layers(unittest.TestCase):
         with open(os.path.join(SOURCE, path), encoding="utf-8", errors="replace") as f:
             return f.read()
 
-    def test_includes_point_down(self):
-        wrong = []
-        for path in self.all:
-            if not path.endswith(SOURCE_ENDINGS):
-                continue
-            for name in INCLUDE.findall(self.read(path)):
-                beside = os.path.normpath(os.path.join(os.path.dirname(path), name))
-                found = [beside] if os.path.exists(os.path.join(SOURCE, beside)) else self.by_tail.get(name, [])
-                # Generated headers (forms, build settings) are nobody's layer.
-                if found and not any(may_use(path, f) for f in found):
-                    wrong.append(f"{path} includes {name} ({', '.join(found)})")
-        self.assertEqual(wrong, [])
-
-    def test_includes_of_another_folder_name_it(self):
-        # A reader should see where a header comes from without the build's
-        # include paths.
-        unnamed = []
+    def includes(self):
+        """(file, included name, files it may be, whether it sits beside the file)"""
         for path in self.all:
             if not path.endswith(SOURCE_ENDINGS):
                 continue
             for name in INCLUDE.findall(self.read(path)):
                 beside = os.path.normpath(os.path.join(os.path.dirname(path), name))
                 if os.path.exists(os.path.join(SOURCE, beside)):
-                    continue
-                found = self.by_tail.get(name, [])
-                if found and all(top(f) != top(path) for f in found) and not any(f == name for f in found):
-                    unnamed.append(f"{path} includes {name} ({', '.join(found)})")
+                    yield path, name, [beside], True
+                else:
+                    yield path, name, self.by_tail.get(name, []), False
+
+    def test_includes_point_down(self):
+        # Generated headers (forms, build settings) are nobody's layer.
+        wrong = [f"{path} includes {name} ({', '.join(found)})"
+                 for path, name, found, _ in self.includes()
+                 if found and not any(may_use(path, f) for f in found)]
+        self.assertEqual(wrong, [])
+
+    def test_includes_of_another_folder_name_it(self):
+        # A reader should see where a header comes from without the build's
+        # include paths.
+        unnamed = [f"{path} includes {name} ({', '.join(found)})"
+                   for path, name, found, beside in self.includes()
+                   if not beside and found and all(top(f) != top(path) for f in found) and name not in found]
         self.assertEqual(unnamed, [])
 
     def test_build_files_point_down(self):
