@@ -46,10 +46,3 @@ const BridgeCommandRow* bridgeMatchCommand(const QString& message)
     }
     return nullptr;
 }
-
-QString bridgeReplyPrefix(const BridgeCommandRow* command)
-{
-    if (!command)
-        return QString();
-    return QString::fromLatin1(command->name) + QStringLiteral("&&");
-}

@@ -11,7 +11,7 @@
 #include <set>
 
 #include "BridgeCertText.h"
-#include "BridgeCommandTable.h"
+#include "BridgeCommandRow.h"
 #include "BridgeRequest.h"
 #include "PinBuffer.h"
 #include "bindings/SkfApi.h"
