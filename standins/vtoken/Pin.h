@@ -12,7 +12,6 @@ namespace vtoken {
 
 constexpr size_t kMinPinLen = 6;
 constexpr size_t kMaxPinLen = 16;
-constexpr uint32_t kPinIterations = 10000;
 extern const char* const kDefaultAdminPin;
 extern const char* const kDefaultUserPin;
 

@@ -3,7 +3,6 @@
 #include <sstream>
 
 #include "Encoding.h"
-#include "Pin.h"
 #include "common/utf/Utf.h"
 
 namespace vtoken {

@@ -21,6 +21,9 @@ constexpr int kSlotCount = 4;
 constexpr int kDefaultAttempts = 10;
 constexpr int kMaxAttempts = 255;        // fits the one byte of the PIN record
 
+// PBKDF2 rounds of a PIN secret the store writes.
+constexpr uint32_t kPinIterations = 10000;
+
 struct PinSecret {
     uint32_t iterations = 0;
     std::vector<uint8_t> salt;  // 16 bytes

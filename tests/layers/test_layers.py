@@ -91,6 +91,16 @@ class Layers(unittest.TestCase):
                    if not beside and found and all(top(f) != top(path) for f in found) and name not in found]
         self.assertEqual(unnamed, [])
 
+    def test_no_two_units_include_each_other(self):
+        # A header and its source are one unit; two units that reach into
+        # each other can only be understood, built and tested together.
+        unit = lambda p: os.path.splitext(p)[0]
+        uses = set()
+        for path, _, found, _ in self.includes():
+            uses.update((unit(path), unit(f)) for f in found if unit(f) != unit(path))
+        pairs = sorted(f"{a} <-> {b}" for a, b in uses if a < b and (b, a) in uses)
+        self.assertEqual(pairs, [])
+
     def test_build_files_point_down(self):
         owner = {}
         cmake = [p for p in self.all if CMAKE_FILE.search(p)]
