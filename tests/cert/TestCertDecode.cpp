@@ -2,6 +2,7 @@
 // checked against openssl's own reading of the same files.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -154,6 +155,23 @@ TEST(CertRows, VersionSerialAndKeyTextsOfTheCommonCases)
     EXPECT_EQ(value(sm2, "Signature Algorithm"), "SM2 with SM3");
     EXPECT_EQ(value(sm2, "Detail Public Key Info").size(), 128u);
     EXPECT_EQ(value(sm2, "Subject"), "C=CN, O=Zvit Test Bank, OU=Retail, CN=SM2 Holder");
+}
+
+TEST(CertRows, SerialTextIsMbedTlsTextWithoutColonsAtEveryLength)
+{
+    for (size_t len = 0; len <= 40; ++len) {
+        for (unsigned char first : {0x00, 0x9c}) {
+            std::vector<unsigned char> bytes(len);
+            for (size_t i = 0; i < len; ++i)
+                bytes[i] = i == 0 ? first : static_cast<unsigned char>(i * 37);
+            x509_buf serial = {MBEDTLS_ASN1_INTEGER, len, len ? bytes.data() : nullptr};
+            char expected[kCertTextLen] = {};
+            ASSERT_GE(mbedtls_x509_serial_gets(expected, sizeof expected, &serial), 0);
+            std::string withoutColons(expected);
+            withoutColons.erase(std::remove(withoutColons.begin(), withoutColons.end(), ':'), withoutColons.end());
+            EXPECT_EQ(certSerialText(serial), withoutColons) << len << " bytes from " << int(first);
+        }
+    }
 }
 
 TEST(CertRows, KeyTextIsWholeAndFollowsTheKeyNotTheSigner)
