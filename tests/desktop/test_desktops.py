@@ -77,9 +77,13 @@ class DesktopCase(unittest.TestCase):
     def wait_state(self, window, state):
         self.assertEqual(wait_until(lambda: self.session.window_state(window) == state and state, 20), state)
 
-    def shot(self, name):
-        if ARGS.shots:
-            self.session.screenshot(os.path.join(ARGS.shots, name + ".png"))
+    def shot(self, name, window=True):
+        """A screenshot for a person to look at (ZVIT_DESKTOP_SHOTS), once a window is drawn."""
+        if not ARGS.shots:
+            return
+        path = os.path.join(ARGS.shots, name + ".png")
+        colours = lambda: self.session.run(["/usr/bin/convert", path, "-format", "%k", "info:"]).strip()
+        wait_until(lambda: self.session.screenshot(path) and colours().isdigit() and (not window or int(colours()) > 1000), 10, 0.3)
 
 
 @needs("Xvfb", "openbox", "xdotool", "xprop")
@@ -123,12 +127,13 @@ class XEmbedTray(DesktopCase):
         self.assertTrue(icon, "no icon in the tray")
         self.assertEqual(self.session.run(["xdotool", "search", "--onlyvisible", "--name", PRODUCT[self.language]])
                          .split(), [], "a window is shown")
-        self.shot("xembed-trayer")
+        self.shot("xembed-trayer", window=False)
         for _ in range(2):
             self.session.run(["xdotool", "mousemove", "--window", str(icon), "5", "5", "click", "1"])
             window = self.main_window()
             self.wait_state(window, "normal")
             self.assertEqual(wait_until(lambda: self.session.active_window() == window, 20), True)
+            self.shot("xembed-trayer-clicked")
             self.session.run(["xdotool", "windowminimize", "--sync", str(window)])
             self.wait_state(window, "iconic")
 
@@ -156,10 +161,11 @@ class WatcherStartedLate(DesktopCase):
                              prop)
             self.assertIn("'%s'" % PRODUCT[self.language], value, prop)
         # With its tray, the window put away is hidden, no more minimized.
-        self.shot("sni-panel-late")
+        self.shot("sni-panel-late", window=False)
         self.sni(*item, "--method", "org.kde.StatusNotifierItem.Activate", "0", "0")
         self.wait_state(window, "normal")
         self.assertEqual(wait_until(lambda: self.session.active_window() == window, 20), True)
+        self.shot("sni-panel-late-activated")
 
 
 @needs("weston", "Xvfb", "openbox")
