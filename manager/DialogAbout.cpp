@@ -3,6 +3,7 @@
 #include <QPixmap>
 
 #include "ConfigValues.h"
+#include "WindowFit.h"
 #include "common/LanguageWidgets.h"
 #include "OperationMessages.h"
 #include "common/global_def_var.h"
@@ -19,6 +20,7 @@ Dialog_About::Dialog_About(QWidget* parent) : QDialog(parent), ui(new Ui_Dialog_
     ui->label_ProductVersion->setText(QStringLiteral("Version ") +
                                       QString::fromUtf8(readConfigString("ZTTokenInfo", "ProductVersion", "1.0")));
     ui->label_Copyrights->setText(QString::fromUtf8(readConfigString("ZTTokenInfo", "Copyright", "1.0")));
+    growToContent(this);
 }
 
 Dialog_About::~Dialog_About()

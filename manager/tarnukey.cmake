@@ -36,7 +36,6 @@ add_library(zvitmanager STATIC
     TrayMenu.cpp
     TrayPresence.cpp
     WindowAccess.cpp
-    WindowFit.cpp
 )
 set_target_properties(zvitmanager PROPERTIES AUTOMOC ON AUTOUIC ON)
 target_include_directories(zvitmanager PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})
