@@ -14,6 +14,7 @@ add_library(zvitmanager STATIC
     DeviceAccess.cpp
     DeviceModel.cpp
     DeviceWatch.cpp
+    LanguageFonts.cpp
     WindowGlobals.cpp
     DialogAbout.cpp
     DialogAbout.ui

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QTimer>
 #include <QTranslator>
@@ -457,6 +458,17 @@ TEST_F(ManagerTest, ScaledNoTextIsCutInAnyDialog)
         QApplication::removeTranslator(&translator);
         stopWindow();
     }
+}
+
+// Run again by the no-CJK-font entry: boxes on every button help no one.
+TEST_F(ManagerTest, ChineseNeedsAFontWithItsGlyphsElseTheWindowIsInEnglish)
+{
+    const bool drawable = !QFontDatabase().families(QFontDatabase::SimplifiedChinese).isEmpty();
+    if (getenv("ZVIT_TEST_NO_CJK_FONT"))
+        ASSERT_FALSE(drawable) << "the Latin-only font configuration still offers Chinese";
+    useLanguage("2052");
+    ASSERT_TRUE(startWindow());
+    EXPECT_EQ(m_window->windowTitle().toStdString(), drawable ? "网银密钥管理工具" : "Online Banking Key Manager");
 }
 
 TEST_F(ManagerTest, AMissingLanguageFileEndsStartUp)

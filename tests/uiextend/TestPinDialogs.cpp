@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -384,4 +385,23 @@ TEST(PinDialogs, ScaledNoTextIsCutInAnyDialogOrLanguage)
         EXPECT_TRUE(driver.ran());
     }
     EXPECT_TRUE(cut.isEmpty()) << cut.join("\n").toStdString();
+}
+
+// Run again by the no-CJK-font entry: the library's dialogs fall back to
+// English as the manager's window does.
+TEST(PinDialogs, ChineseNeedsAFontWithItsGlyphsElseTheDialogsAreInEnglish)
+{
+    const bool drawable = !QFontDatabase().families(QFontDatabase::TraditionalChinese).isEmpty();
+    if (getenv("ZVIT_TEST_NO_CJK_FONT"))
+        ASSERT_FALSE(drawable) << "the Latin-only font configuration still offers Chinese";
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    setIniValue(env.root().path("Languages/Language.ini"), "LanguageDefaultSetting", "language", "1028");
+    std::string title;
+    DialogDriver driver("ZTUIExVerifyPinDialog", [&](QWidget* d) {
+        title = d->windowTitle().toStdString();
+        clickButton(d, "pushButton_Cancel");
+    });
+    fn_ZTUIEx_VerifyPin(env.handle(), 1);
+    EXPECT_EQ(title, drawable ? "驗證PIN碼" : "Verify PIN");
 }
