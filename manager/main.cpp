@@ -51,6 +51,7 @@ int main(int argc, char** argv)
     if (!LoadZTUtilLib()) {
         ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "LoadZTUtilLib() failed!");
         getLanguageFileName(g_szLanguageQmFileName);
+        fallBackWithoutFont(g_szLanguageQmFileName, sizeof g_szLanguageQmFileName);
         return reportStartupFailure("Startup_LibraryMissing", keyLibraryPath("libZTUtil.so"));
     }
     parse_commandline(argc, argv);
