@@ -9,6 +9,7 @@
 #include "common/ZTLog.h"
 #include "common/global_def_var.h"
 #include "ui_DialogCertificateViewer.h"
+#include "WindowFit.h"
 
 namespace {
 QString translated(const QString& text)
@@ -31,12 +32,12 @@ CDialogCertificateViewer::CDialogCertificateViewer(QWidget* parent) : QDialog(pa
     ui->tableWidget->setHorizontalHeaderLabels(
         {translated(QStringLiteral("Certificate Field")), translated(QStringLiteral("Field Value"))});
     QHeaderView* header = ui->tableWidget->horizontalHeader();
-    header->setSectionResizeMode(0, QHeaderView::Stretch);
-    header->setStretchLastSection(true);
     header->setSectionResizeMode(QHeaderView::Interactive);
-    const int width = ui->tableWidget->width();
-    ui->tableWidget->setColumnWidth(0, static_cast<int>(width * 0.3));
-    ui->tableWidget->setColumnWidth(1, static_cast<int>(width * 0.7));
+    header->setStretchLastSection(true);
+    // A value too long for its cell is read whole in the box below.
+    ui->tableWidget->setProperty("zvitColumnShownElsewhere", 1);
+    fitTableToTexts(ui->tableWidget, 1);
+    growToContent(this);
 }
 
 CDialogCertificateViewer::~CDialogCertificateViewer()
@@ -58,6 +59,8 @@ long CDialogCertificateViewer::showCertificate(_common_cert_info* record)
         valueItem->setToolTip(value);
         ui->tableWidget->setItem(i, 1, valueItem);
     }
+    fitTableToTexts(ui->tableWidget, 1);
+    growToContent(this);
     return 0;
 }
 

@@ -11,6 +11,7 @@
 #include "DeviceModel.h"
 #include "common/LanguageWidgets.h"
 #include "TranslatedFormat.h"
+#include "WindowFit.h"
 #include "common/ZTLog.h"
 #include "common/global_def_var.h"
 #include "ui_DialogSystemCheck.h"
@@ -37,9 +38,6 @@ Dialog_System_Check::Dialog_System_Check(QWidget* parent, const DeviceModel* dev
     QTableWidget* table = ui->tableWidget;
     table->setColumnCount(2);
     table->setHorizontalHeaderLabels({text("SystemEquipmentInformation"), text("Status")});
-    const int width = table->geometry().width();
-    table->setColumnWidth(0, static_cast<int>(0.3 * width));
-    table->setColumnWidth(1, static_cast<int>(0.7 * width));
     table->horizontalHeader()->setStretchLastSection(true);
     table->verticalHeader()->setHidden(true);
 
@@ -65,7 +63,8 @@ Dialog_System_Check::Dialog_System_Check(QWidget* parent, const DeviceModel* dev
                                                               : text("Status_Unavailable");
         addRow(QString::fromLatin1(key.serial), value);
     }
-
+    fitTableToTexts(table);
+    growToContent(this);
 }
 
 Dialog_System_Check::~Dialog_System_Check()

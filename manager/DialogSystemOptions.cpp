@@ -6,6 +6,7 @@
 
 #include "bridge/BridgeConfig.h"
 #include "ConfigValues.h"
+#include "WindowFit.h"
 #include "DialogSystemCheck.h"
 #include "common/LanguageWidgets.h"
 #include "OperationMessages.h"
@@ -41,6 +42,7 @@ Dialog_System_Options::Dialog_System_Options(QWidget* parent, const DeviceModel*
     connect(ui->listWidget_rememberedSites, &QListWidget::itemSelectionChanged, this,
             [this] { ui->pushButton_forgetSite->setEnabled(ui->listWidget_rememberedSites->currentItem()); });
     listRememberedSites();
+    fitToContent(this);
 }
 
 void Dialog_System_Options::listRememberedSites()

@@ -1,9 +1,12 @@
 #include "WindowFit.h"
 
+#include <QHeaderView>
 #include <QLayout>
 #include <QScreen>
 #include <QScrollBar>
 #include <QStatusBar>
+#include <QStyle>
+#include <QTableWidget>
 #include <QTreeWidget>
 #include <QVariant>
 #include <QWidget>
@@ -29,9 +32,9 @@ void layOutNow(QWidget* widget)
     }
 }
 
-}  // namespace
-
-void fitToContent(QWidget* window)
+// Never smaller than the size the window had the first time (its designed
+// size), proportionally larger for larger text.
+QSize designedSize(QWidget* window)
 {
     QSize designed = window->property(kDesignedSize).toSize();
     if (!designed.isValid()) {
@@ -46,6 +49,22 @@ void fitToContent(QWidget* window)
     // Room for the title bar on small screens; the content's minimum wins.
     if (const QScreen* screen = window->screen())
         designed = designed.boundedTo(screen->availableGeometry().size() - QSize(0, kFrameAllowance));
+    return designed;
+}
+
+int widestText(const QWidget* window)
+{
+    // Past the screen a text is cut whatever the window does; the rest shows.
+    if (const QScreen* screen = window->screen())
+        return screen->availableGeometry().width() * 4 / 5;
+    return QWIDGETSIZE_MAX;
+}
+
+}  // namespace
+
+void fitToContent(QWidget* window)
+{
+    const QSize designed = designedSize(window);
     // Twice: a banner's height follows the width the first pass gives it.
     for (int pass = 0; pass < 2; ++pass) {
         window->setMinimumSize(0, 0);
@@ -64,10 +83,7 @@ void fitToContent(QWidget* window)
 
 void fitToTexts(QWidget* window, QTreeWidget* tree, QStatusBar* status)
 {
-    // Past the screen a text is cut whatever the window does; the rest shows.
-    int widest = QWIDGETSIZE_MAX;
-    if (const QScreen* screen = window->screen())
-        widest = screen->availableGeometry().width() * 4 / 5;
+    const int widest = widestText(window);
     if (tree) {
         // The tree's own measure (public on the base class): icon, text, indentation.
         const QAbstractItemView* view = tree;
@@ -82,4 +98,30 @@ void fitToTexts(QWidget* window, QTreeWidget* tree, QStatusBar* status)
         status->setMinimumWidth(qMin(width, widest));
     }
     fitToContent(window);
+}
+
+void growToContent(QWidget* window)
+{
+    const QSize designed = designedSize(window);
+    if (QLayout* layout = window->layout())
+        layout->activate();
+    window->resize(designed.expandedTo(window->minimumSizeHint()));
+}
+
+void fitTableToTexts(QTableWidget* table, int elidedColumn)
+{
+    QHeaderView* header = table->horizontalHeader();
+    int width = 2 * table->frameWidth();
+    for (int column = 0; column < table->columnCount(); ++column) {
+        int needed = header->sectionSizeHint(column);
+        if (column != elidedColumn)
+            needed = qMax(needed, static_cast<const QAbstractItemView*>(table)->sizeHintForColumn(column));
+        // A stretched last section takes what is left; its width is not its need.
+        if (!(header->stretchLastSection() && column == table->columnCount() - 1))
+            table->setColumnWidth(column, needed);
+        width += needed;
+    }
+    // Rows past the table's height bring a scroll bar that takes from the columns.
+    width += table->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, table);
+    table->setMinimumWidth(qMin(width, widestText(table->window())));
 }

@@ -21,6 +21,7 @@
 #include "common/ZTLog.h"
 #include "bindings/ZTUtil_fundef.h"
 #include "bridge/ZTWebSocketServer.h"
+#include "LanguageFonts.h"
 #include "MainWindow.h"
 #include "common/CommandLine.h"
 #include "common/global_def_var.h"
@@ -50,6 +51,7 @@ int main(int argc, char** argv)
     if (!LoadZTUtilLib()) {
         ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "LoadZTUtilLib() failed!");
         getLanguageFileName(g_szLanguageQmFileName);
+        fallBackWithoutFont(g_szLanguageQmFileName, sizeof g_szLanguageQmFileName);
         return reportStartupFailure("Startup_LibraryMissing", keyLibraryPath("libZTUtil.so"));
     }
     parse_commandline(argc, argv);
@@ -81,6 +83,9 @@ int main(int argc, char** argv)
         startupWarning("Can't Init DefaultQmFileName!");
         return 0;
     }
+    if (fallBackWithoutFont(g_szLanguageQmFileName, sizeof g_szLanguageQmFileName))
+        ZTLog::WriteLog(ZT_LOG_STEP, LOG_SOURCE, __LINE__, "No font has the language's script, using %s",
+                        g_szLanguageQmFileName);
 
     std::unique_ptr<UKeyMainWindow> window(new UKeyMainWindow(nullptr));
     if (window->initDialog() != 0) {

@@ -14,6 +14,7 @@ add_library(zvitmanager STATIC
     DeviceAccess.cpp
     DeviceModel.cpp
     DeviceWatch.cpp
+    LanguageFonts.cpp
     WindowGlobals.cpp
     DialogAbout.cpp
     DialogAbout.ui
@@ -36,7 +37,6 @@ add_library(zvitmanager STATIC
     TrayMenu.cpp
     TrayPresence.cpp
     WindowAccess.cpp
-    WindowFit.cpp
 )
 set_target_properties(zvitmanager PROPERTIES AUTOMOC ON AUTOUIC ON)
 target_include_directories(zvitmanager PUBLIC ${CMAKE_CURRENT_SOURCE_DIR})

@@ -12,6 +12,7 @@ set(zvit_rendered)
 # Each entry: source drawing, output file, width, height.
 foreach(entry
     "logo.svg;logo.ico;32;32"
+    "logo.svg;logo@2x.ico;64;64"
     "device.svg;OnLine.png;32;32"
     "device_busy.svg;OnLineBusy.png;32;32"
     "cert.svg;cert.png;32;32"
@@ -34,7 +35,7 @@ endforeach()
 # folder "Res".
 set(zvit_qrc ${CMAKE_CURRENT_BINARY_DIR}/zvit_images.qrc)
 file(WRITE ${zvit_qrc}.in "<RCC>\n  <qresource prefix=\"/Image\">\n")
-foreach(name logo.ico OnLine.png OnLineBusy.png cert.png SM2Cert.png)
+foreach(name logo.ico logo@2x.ico OnLine.png OnLineBusy.png cert.png SM2Cert.png)
   file(APPEND ${zvit_qrc}.in "    <file>Res/${name}</file>\n")
 endforeach()
 file(APPEND ${zvit_qrc}.in "  </qresource>\n</RCC>\n")

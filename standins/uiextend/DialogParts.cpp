@@ -2,6 +2,8 @@
 
 #include <QBoxLayout>
 #include <QDialog>
+#include <QFont>
+#include <QFontMetrics>
 #include <QFormLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -32,6 +34,12 @@ void prepareDialog(QDialog* dialog, const char* objectName, const QString& title
 {
     dialog->setObjectName(objectName);
     dialog->setWindowTitle(title);
+    // Title bars do not grow with their text: room for the title beside the
+    // window manager's buttons, at the user's font size.
+    QFont bold = dialog->font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    dialog->setMinimumWidth(metrics.horizontalAdvance(title) + 8 * metrics.height());
     dialog->setModal(true);
     dialog->setWindowModality(dialog->parentWidget() ? Qt::WindowModal : Qt::ApplicationModal);
 }
@@ -85,6 +93,16 @@ void showMessage(QLabel* label, const QString& text)
 {
     label->setText(text);
     label->setVisible(!text.isEmpty());
+    // The dialog was sized without the message; one that wraps (large text,
+    // long translations) would be cut at the bottom.
+    QWidget* dialog = label->window();
+    if (QLayout* layout = dialog->layout()) {
+        layout->activate();
+        const int needed = layout->hasHeightForWidth() ? layout->totalHeightForWidth(dialog->width())
+                                                       : layout->totalMinimumSize().height();
+        if (dialog->height() < needed)
+            dialog->resize(dialog->width(), needed);
+    }
 }
 
 void wipe(QLineEdit* edit)

@@ -64,7 +64,8 @@ MessageDialog::MessageDialog(const Texts& texts, const QString& text, const QStr
         connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     }
     layout->addLayout(buttons);
-    setMinimumWidth(300);
+    // 300 pixels at 100 %, more for larger text.
+    setMinimumWidth(qMax(minimumWidth(), 300 * logicalDpiX() / 96));
 }
 
 }  // namespace uiex

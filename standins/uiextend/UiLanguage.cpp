@@ -1,6 +1,7 @@
 #include "UiLanguage.h"
 
 #include <QFile>
+#include <QFontDatabase>
 
 #include "IniFile.h"
 #include "StandinRoot.h"
@@ -41,6 +42,17 @@ std::string codeFromIni(const std::string& folder)
     return kDefaultCode;
 }
 
+// Texts no installed font can draw would be boxes: English instead.
+std::string readableCode(const std::string& code)
+{
+    const QFontDatabase::WritingSystem system = code == "2052"   ? QFontDatabase::SimplifiedChinese
+                                                : code == "1028" ? QFontDatabase::TraditionalChinese
+                                                                 : QFontDatabase::Any;
+    if (system != QFontDatabase::Any && QFontDatabase().families(system).isEmpty())
+        return kFallbackCode;
+    return code;
+}
+
 std::string ownFile(const std::string& code)
 {
     return ":/ztuiextend/ztuiextend_" + code + ".qm";
@@ -70,7 +82,7 @@ LanguageChoice currentLanguage()
 
 Texts::Texts() : Texts(currentLanguage()) {}
 
-Texts::Texts(const LanguageChoice& choice) : m_code(choice.code)
+Texts::Texts(const LanguageChoice& choice) : m_code(readableCode(choice.code))
 {
     m_own.reset(new QTranslator);
     if (!m_own->load(QString::fromStdString(ownFile(m_code)))) {

@@ -13,6 +13,7 @@
 #include "ChildProcess.h"
 #include "manager/WindowGlobals.h"
 #include "manager/DeviceWatch.h"
+#include "manager/LanguageFonts.h"
 #include "registry/Pkcs11Mutex.h"
 #include "registry/Pkcs11SharedMemory.h"
 #include "common/SystemConfig.h"
@@ -83,6 +84,7 @@ bool ManagerTest::startWindow(const std::function<void(UKeyMainWindow*)>& before
 {
     if (getLanguageFileName(g_szLanguageQmFileName) != 0)
         return false;
+    fallBackWithoutFont(g_szLanguageQmFileName, sizeof g_szLanguageQmFileName);
     m_window.reset(new UKeyMainWindow(nullptr));
     if (beforeInit)
         beforeInit(m_window.get());

@@ -3,8 +3,10 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QTimer>
+#include <QTranslator>
 #include <functional>
 #include <QIcon>
 #include <QImage>
@@ -16,10 +18,16 @@
 #include <QUrl>
 
 #include <chrono>
+#include <cstring>
 #include <thread>
 
 #include "manager/DeviceModel.h"
+#include "manager/DialogAbout.h"
+#include "manager/DialogCertificateViewer.h"
+#include "manager/DialogSystemCheck.h"
+#include "manager/DialogSystemOptions.h"
 #include "bindings/ZTTokenExp_fundef.h"
+#include "common/global_def_var.h"
 #include "manager/WindowGlobals.h"
 #include "ManagerFixture.h"
 #include "TextFit.h"
@@ -405,10 +413,62 @@ TEST_F(ManagerTest, ScaledNoTextIsCutInAnyLanguage)
         tree()->expandAll();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(m_window.get()));
         expectWrapperDpi(m_window.get());
+        shootIfAsked(m_window.get(), QStringLiteral("MainWindow_%1").arg(language));
         const QStringList cut = cutTexts(m_window.get());
         EXPECT_TRUE(cut.isEmpty()) << cut.join("\n").toStdString();
         stopWindow();
     }
+}
+
+// The dialogs as the program opens them: its language installed for the
+// application, a plugged key for the system check, a certificate for the viewer.
+TEST_F(ManagerTest, ScaledNoTextIsCutInAnyDialog)
+{
+    makeKey("DEMORSA0001", "Demo RSA key", {{"rsa2048", "c1", "rsa", "sign"}});
+    plugAndPublish("DEMORSA0001", 0, "Demo RSA key");
+    const std::string der = readFile(certFixture("rsa2048"));
+    _common_cert_info record = {};
+    std::memcpy(record.certData, der.data(), der.size());
+    record.certLen = der.size();
+    for (const char* language : {"1033", "2052", "1028"}) {
+        SCOPED_TRACE(language);
+        useLanguage(language);
+        ASSERT_TRUE(startWindow());
+        ASSERT_TRUE(waitUntil([&] { return m_window->devices()->pluggedKeys().size() == 1; }));
+        QTranslator translator;
+        ASSERT_TRUE(translator.load(QString::fromUtf8(g_szLanguageQmFileName)));
+        QApplication::installTranslator(&translator);
+        {
+            Dialog_About about(m_window.get());
+            Dialog_System_Options options(m_window.get(), m_window->devices());
+            Dialog_System_Check check(nullptr, m_window->devices());
+            CDialogCertificateViewer viewer(nullptr);
+            viewer.showCertificate(&record);
+            for (QDialog* dialog : std::initializer_list<QDialog*>{&about, &options, &check, &viewer}) {
+                SCOPED_TRACE(dialog->objectName().toStdString());
+                dialog->show();
+                ASSERT_TRUE(QTest::qWaitForWindowExposed(dialog));
+                expectWrapperDpi(dialog);
+                shootIfAsked(dialog, dialog->objectName() + "_" + language);
+                const QStringList cut = cutTexts(dialog);
+                EXPECT_TRUE(cut.isEmpty()) << cut.join("\n").toStdString();
+                dialog->close();
+            }
+        }
+        QApplication::removeTranslator(&translator);
+        stopWindow();
+    }
+}
+
+// Run again by the no-CJK-font entry: boxes on every button help no one.
+TEST_F(ManagerTest, ChineseNeedsAFontWithItsGlyphsElseTheWindowIsInEnglish)
+{
+    const bool drawable = !QFontDatabase().families(QFontDatabase::SimplifiedChinese).isEmpty();
+    if (getenv("ZVIT_TEST_NO_CJK_FONT"))
+        ASSERT_FALSE(drawable) << "the Latin-only font configuration still offers Chinese";
+    useLanguage("2052");
+    ASSERT_TRUE(startWindow());
+    EXPECT_EQ(m_window->windowTitle().toStdString(), drawable ? "网银密钥管理工具" : "Online Banking Key Manager");
 }
 
 TEST_F(ManagerTest, AMissingLanguageFileEndsStartUp)

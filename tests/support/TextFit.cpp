@@ -7,11 +7,13 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QStatusBar>
 #include <QStyle>
 #include <QStyleOptionButton>
 #include <QTabBar>
 #include <QTableWidget>
+#include <QTest>
 #include <QTextDocument>
 #include <QTreeWidget>
 #include <cstdlib>
@@ -45,9 +47,10 @@ void checkLabel(const QLabel* label, QStringList* cut)
                                                       -label->margin());
     const QFontMetrics metrics = label->fontMetrics();
     if (label->wordWrap()) {
-        const int height =
-            metrics.boundingRect(QRect(0, 0, room.width(), 100000), Qt::TextWordWrap | label->alignment(), label->text())
-                .height();
+        // Measured as the label measures itself: vertical centring in a tall
+        // rectangle would add a pixel of rounding.
+        const int flags = Qt::TextWordWrap | (label->alignment() & ~(Qt::AlignVCenter | Qt::AlignHCenter));
+        const int height = metrics.boundingRect(QRect(0, 0, room.width(), 100000), flags, label->text()).height();
         if (height > room.height())
             *cut << describe(label, label->text(), height, room.height()) + " (height)";
         return;
@@ -138,12 +141,14 @@ void checkTree(QTreeWidget* tree, QStringList* cut)
 
 void checkTable(QTableWidget* table, QStringList* cut)
 {
-    // A table whose texts are read in full elsewhere (the viewer's detail box)
-    // says so; its cells may be elided.
-    if (table->property("zvitElidedCellsShownElsewhere").toBool())
-        return;
+    // A column whose texts are read in full elsewhere (the viewer's detail
+    // box) says so; its cells may be elided.
+    bool flagged = false;
+    const int shownElsewhere = table->property("zvitColumnShownElsewhere").toInt(&flagged);
     for (int row = 0; row < table->rowCount(); ++row) {
         for (int column = 0; column < table->columnCount(); ++column) {
+            if (flagged && column == shownElsewhere)
+                continue;
             if (table->item(row, column) && !table->item(row, column)->text().isEmpty())
                 checkItem(table, table->model()->index(row, column), 0,
                           table->horizontalHeader()->sectionPosition(column), table->columnWidth(column), cut);
@@ -199,4 +204,16 @@ void expectWrapperDpi(QWidget* window)
     if (const char* ratio = getenv("ZVIT_TEST_EXPECT_RATIO")) {
         EXPECT_EQ(window->devicePixelRatioF(), atof(ratio)) << "the scale factor did not take effect";
     }
+}
+
+void shootIfAsked(QWidget* window, const QString& name)
+{
+    const QString folder = QString::fromLocal8Bit(qgetenv("ZVIT_TEST_SHOTS"));
+    if (folder.isEmpty())
+        return;
+    // The window manager frames and the window paints after it is exposed.
+    QTest::qWait(300);
+    QScreen* screen = window->screen();
+    const QRect frame = window->frameGeometry().adjusted(-8, -8, 8, 8);
+    screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height()).save(folder + "/" + name + ".png");
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFontDatabase>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "ChildProcess.h"
+#include "TextFit.h"
 #include "standins/vtoken/Pin.h"
 #include "UiTestKit.h"
 #include "bindings/ZTUIExtend_fundef.h"
@@ -323,4 +325,83 @@ TEST(PinDialogs, EveryTextIsTranslatedInTheThreeLanguages)
     EXPECT_EQ(titles["2052"], "修改PIN码");
     EXPECT_EQ(titles["1033"], "Change PIN");
     EXPECT_EQ(titles["1028"], "修改PIN碼");
+}
+
+// Run again by the scaled-display entries at 125 % and 200 %: every dialog of
+// the library, with its error line shown where it has one, in each language.
+TEST(PinDialogs, ScaledNoTextIsCutInAnyDialogOrLanguage)
+{
+    QStringList cut;
+    std::string code;
+    auto check = [&](QWidget* d) {
+        expectWrapperDpi(d);
+        shootIfAsked(d, d->objectName() + "_" + QString::fromStdString(code));
+        for (const QString& line : cutTexts(d))
+            cut << QString::fromStdString(code) + " " + d->objectName() + ": " + line;
+    };
+    // Too short, so the dialog says so and stays open.
+    auto refuseThenCancel = [&](const char* edit) {
+        return [&, edit](QWidget* d) {
+            typeInto(d, edit, "1");
+            if (d->findChild<QLineEdit*>("lineEdit_NewPin"))
+                typeInto(d, "lineEdit_NewPin", "Abcdef12");  // the strength line shows
+            clickButton(d, "pushButton_OK");
+            check(d);
+            clickButton(d, "pushButton_Cancel");
+        };
+    };
+    for (const char* language : {"2052", "1033", "1028"}) {
+        code = language;
+        KeySetup setup;
+        setup.pinChanged = false;  // else no set-PIN dialog
+        UiKeyEnvironment env(setup);
+        ASSERT_TRUE(env.ready());
+        setIniValue(env.root().path("Languages/Language.ini"), "LanguageDefaultSetting", "language", code);
+        {
+            DialogDriver driver("ZTUIExVerifyPinDialog", refuseThenCancel("lineEdit_Pin"));
+            fn_ZTUIEx_VerifyPin(env.handle(), 1);
+            EXPECT_TRUE(driver.ran());
+        }
+        {
+            DialogDriver driver("ZTUIExChangePinDialog", refuseThenCancel("lineEdit_OldPin"));
+            fn_ZTUIEx_ChangePin(env.handle(), 1);
+            EXPECT_TRUE(driver.ran());
+        }
+        {
+            DialogDriver driver("ZTUIExSetPinDialog", refuseThenCancel("lineEdit_NewPin"));
+            fn_ZTUIEx_SetPin(env.handle(), 1);
+            EXPECT_TRUE(driver.ran());
+        }
+        {
+            DialogDriver driver("ZTUIExMessageBox", [&](QWidget* d) {
+                check(d);
+                clickButton(d, "pushButton_Cancel");
+            });
+            fn_ZTUIEx_MessageBox("Pin_Locked", "MessageBox_Title_Notice", 0x21, 0);
+            EXPECT_TRUE(driver.ran());
+        }
+        DialogDriver driver("ZTUIExFormatDialog", check);
+        EXPECT_EQ(fn_ZTUIEx_InitTokenWithDefConfig(env.handle(), 0), 0u);
+        EXPECT_TRUE(driver.ran());
+    }
+    EXPECT_TRUE(cut.isEmpty()) << cut.join("\n").toStdString();
+}
+
+// Run again by the no-CJK-font entry: the library's dialogs fall back to
+// English as the manager's window does.
+TEST(PinDialogs, ChineseNeedsAFontWithItsGlyphsElseTheDialogsAreInEnglish)
+{
+    const bool drawable = !QFontDatabase().families(QFontDatabase::TraditionalChinese).isEmpty();
+    if (getenv("ZVIT_TEST_NO_CJK_FONT"))
+        ASSERT_FALSE(drawable) << "the Latin-only font configuration still offers Chinese";
+    UiKeyEnvironment env;
+    ASSERT_TRUE(env.ready());
+    setIniValue(env.root().path("Languages/Language.ini"), "LanguageDefaultSetting", "language", "1028");
+    std::string title;
+    DialogDriver driver("ZTUIExVerifyPinDialog", [&](QWidget* d) {
+        title = d->windowTitle().toStdString();
+        clickButton(d, "pushButton_Cancel");
+    });
+    fn_ZTUIEx_VerifyPin(env.handle(), 1);
+    EXPECT_EQ(title, drawable ? "驗證PIN碼" : "Verify PIN");
 }
