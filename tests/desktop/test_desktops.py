@@ -99,7 +99,8 @@ class DesktopCase(unittest.TestCase):
             return
         path = os.path.join(ARGS.shots, name + ".png")
         colours = lambda: self.session.run(["/usr/bin/convert", path, "-format", "%k", "info:"]).strip()
-        wait_until(lambda: self.session.screenshot(path) and colours().isdigit() and (not window or int(colours()) > 1000), 10, 0.3)
+        drawn = lambda: colours().isdigit() and (not window or int(colours()) > 1000)
+        wait_until(lambda: self.session.screenshot(path) and drawn(), 10, 0.3)
 
 
 @needs("Xvfb", "openbox", "xdotool", "xprop", "wmctrl")
@@ -115,8 +116,8 @@ class NoTrayHost(DesktopCase):
         self.session.run(["xdotool", "windowactivate", "--sync", str(window)])
         self.wait_state(window, "normal")
         # The tray menu's entries, in the window itself.
-        menu = self.session.a11y_objects("tarnukey")
-        self.assertEqual(sorted(o["name"] for o in menu if o["role"] == "menu item"), ["About", "Quit"])
+        menu = lambda: sorted(o["name"] for o in self.session.a11y_objects("tarnukey") if o["role"] == "menu item")
+        self.assertEqual(wait_until(lambda: menu() == ["About", "Quit"], 20), True, menu())
         self.shot("no-tray")
         self.close_window(window)
         self.wait_state(window, "iconic")
