@@ -13,7 +13,7 @@ apt-get install -y --no-install-recommends \
   openssl procps clang libclang-rt-14-dev \
   fonts-wqy-microhei \
   imagemagick at-spi2-core gir1.2-atspi-2.0 xdg-utils \
-  openbox trayer xfce4-panel weston qtwayland5 python3-pyatspi xdotool x11-utils libglib2.0-bin \
+  openbox trayer xfce4-panel weston qtwayland5 python3-pyatspi xdotool wmctrl x11-utils libglib2.0-bin \
   chromium \
   debhelper devscripts lintian scdoc man-db desktop-file-utils appstream
 # The sample bank page test drives chromium through npm's puppeteer-core.
