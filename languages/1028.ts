@@ -12,6 +12,14 @@
         <translation>選擇金鑰或憑證，按鈕對所選項操作</translation>
     </message>
     <message>
+        <source>A11y_CertFields</source>
+        <translation>憑證欄位</translation>
+    </message>
+    <message>
+        <source>A11y_CertValue</source>
+        <translation>所選欄位的值</translation>
+    </message>
+    <message>
         <source>Cert_Node_Signature</source>
         <translation>簽章憑證，有效期至 %1</translation>
     </message>

@@ -12,6 +12,14 @@
         <translation>Choose a key or a certificate; the buttons act on it</translation>
     </message>
     <message>
+        <source>A11y_CertFields</source>
+        <translation>Certificate fields</translation>
+    </message>
+    <message>
+        <source>A11y_CertValue</source>
+        <translation>Value of the chosen field</translation>
+    </message>
+    <message>
         <source>Cert_Node_Signature</source>
         <translation>Signature certificate, valid until %1</translation>
     </message>

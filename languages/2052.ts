@@ -12,6 +12,14 @@
         <translation>选择密钥或证书，按钮对所选项操作</translation>
     </message>
     <message>
+        <source>A11y_CertFields</source>
+        <translation>证书字段</translation>
+    </message>
+    <message>
+        <source>A11y_CertValue</source>
+        <translation>所选字段的值</translation>
+    </message>
+    <message>
         <source>Cert_Node_Signature</source>
         <translation>签名证书，有效期至 %1</translation>
     </message>

@@ -5,6 +5,7 @@
 #include <QTableWidgetItem>
 
 #include "certs/CertDecode.h"
+#include "common/Language.h"
 #include "common/LanguageWidgets.h"
 #include "common/ZTLog.h"
 #include "common/global_def_var.h"
@@ -22,6 +23,8 @@ CDialogCertificateViewer::CDialogCertificateViewer(QWidget* parent) : QDialog(pa
 {
     ui->setupUi(this);
     ui->plainTextEdit->setReadOnly(true);
+    ui->tableWidget->setAccessibleName(Language_LoadString(QStringLiteral("A11y_CertFields"), g_szLanguageQmFileName));
+    ui->plainTextEdit->setAccessibleName(Language_LoadString(QStringLiteral("A11y_CertValue"), g_szLanguageQmFileName));
     connect(ui->tableWidget, SIGNAL(cellClicked(int, int)), this, SLOT(slot_itemClicked(int, int)));
     // The arrow keys move the current row without a click.
     connect(ui->tableWidget, &QTableWidget::currentCellChanged, this,
@@ -61,6 +64,12 @@ long CDialogCertificateViewer::showCertificate(_common_cert_info* record)
     }
     fitTableToTexts(ui->tableWidget, 1);
     growToContent(this);
+    // Opened from the keyboard, the reader lands on a field and hears its
+    // value, instead of on the tab with an empty box below.
+    if (!rows.isEmpty()) {
+        ui->tableWidget->setCurrentCell(0, 0);
+        ui->tableWidget->setFocus();
+    }
     return 0;
 }
 

@@ -146,6 +146,11 @@ TEST(CertViewer, ClickingEitherColumnShowsTheRowsValue)
     }
     // Shown whole, not as "V3…" for its line feed.
     EXPECT_EQ(table->item(0, 1)->text(), QStringLiteral("V3"));
+    // Opened without a click, the first field is current and its value shown.
+    EXPECT_EQ(table->currentRow(), 0);
+    EXPECT_EQ(text->toPlainText(), QStringLiteral("V3"));
+    EXPECT_FALSE(table->accessibleName().isEmpty());
+    EXPECT_FALSE(text->accessibleName().isEmpty());
 
     clickCell(table, 3, 0);  // the name column
     EXPECT_EQ(text->toPlainText(), QString::fromStdString(rows[3].value).trimmed());
