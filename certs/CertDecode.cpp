@@ -63,12 +63,6 @@ struct tm certTimeOf(const x509_crt* crt, bool notBefore)
     return certTimeUtc8(notBefore ? crt->valid_from : crt->valid_to);
 }
 
-std::string dnText(const x509_name* dn)
-{
-    char buf[kCertTextLen];  // zvitDnGets ends the text itself
-    zvitDnGets(buf, sizeof buf, dn);
-    return buf;
-}
 }  // namespace
 
 struct tm certTimeUtc8(const x509_time& time)
@@ -130,24 +124,31 @@ std::string certTimeTextUtc8(const x509_time& time)
     return text;
 }
 
+namespace {
 // mbed TLS's serial text without its colons, written here because its one
 // snprintf per byte cost more than the rest of a table row: a leading zero
 // byte is skipped, and a serial of more than 32 bytes shows 28 and "....".
-std::string certSerialText(const x509_buf& serial)
+void appendSerialText(std::string* text, const x509_buf& serial)
 {
+    const size_t start = text->size();
     const size_t shown = serial.len <= 32 ? serial.len : 28;
-    std::string text;
-    text.reserve(2 * shown + 4);
     for (size_t i = 0; i < shown; ++i) {
         if (i == 0 && shown > 1 && serial.p[0] == 0)
             continue;
-        text.push_back("0123456789ABCDEF"[serial.p[i] >> 4]);
-        text.push_back("0123456789ABCDEF"[serial.p[i] & 0x0f]);
+        text->push_back("0123456789ABCDEF"[serial.p[i] >> 4]);
+        text->push_back("0123456789ABCDEF"[serial.p[i] & 0x0f]);
     }
     if (shown != serial.len)
-        text += "....";
-    if (text.empty())
+        *text += "....";
+    if (text->size() == start)
         printf("%s\n", kEmptyText);
+}
+}  // namespace
+
+std::string certSerialText(const x509_buf& serial)
+{
+    std::string text;
+    appendSerialText(&text, serial);
     return text;
 }
 
@@ -244,42 +245,64 @@ short certCommonNames(const unsigned char* der, size_t len, char* subject, char*
 }
 
 namespace {
-// The viewer's row names; certificateTableRows knows them by address.
+// The viewer's row names, in the order of its rows.
 enum RowName { kRowVersion, kRowSerial, kRowSigAlg, kRowIssuer, kRowFrom, kRowTo, kRowSubject, kRowPublicKey, kRowNameCount };
 constexpr const char* kRowNames[kRowNameCount] = {"Version", "Serial Number", "Signature Algorithm", "Issuer", "Effective Date", "Expiry Date", "Subject", "Detail Public Key Info"};
 }  // namespace
 
-std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len, bool* parsed)
+namespace {
+// Hands each row to add(name, text, length) in the viewer's order, so the
+// table's Qt strings are made straight from the decoded text.
+template <typename Add>
+bool forEachCertRow(const unsigned char* der, size_t len, Add&& add)
 {
     ZvitCert cert;
     zvitCertInit(&cert);
-    int ret = zvitCertParseDer(&cert, der, len);
-    if (parsed)
-        *parsed = ret == 0;
+    const int ret = zvitCertParseDer(&cert, der, len);
     const x509_crt* crt = &cert.crt;
-    std::vector<CertRow> rows;
-    rows.reserve(8);
     char buf[kCertTextLen];
+    // One buffer for the rows built piece by piece.
+    std::string text = "V";
+    appendNumber(&text, static_cast<long>(static_cast<unsigned long>(crt->version)), 16);  // "V%lx\n"
+    text.push_back('\n');
+    add(kRowVersion, text.data(), text.size());
 
-    std::string version = "V";
-    appendNumber(&version, static_cast<long>(static_cast<unsigned long>(crt->version)), 16);  // "V%lx\n"
-    version.push_back('\n');
-    rows.push_back({kRowNames[kRowVersion], std::move(version)});
-
-    rows.push_back({kRowNames[kRowSerial], certSerialText(crt->serial)});
+    text.clear();
+    appendSerialText(&text, crt->serial);
+    add(kRowSerial, text.data(), text.size());
 
     if (zvitCertSigAlgGets(buf, sizeof buf, &cert) < 0)
         buf[0] = '\0';
-    rows.push_back({kRowNames[kRowSigAlg], buf});
+    add(kRowSigAlg, buf, std::strlen(buf));
 
-    rows.push_back({kRowNames[kRowIssuer], dnText(&crt->issuer)});
-    rows.push_back({kRowNames[kRowFrom], formatCertTime(certTimeUtc8(crt->valid_from))});
-    rows.push_back({kRowNames[kRowTo], formatCertTime(certTimeUtc8(crt->valid_to))});
-    rows.push_back({kRowNames[kRowSubject], dnText(&crt->subject)});
-    if (mbedtls_pk_get_type(&crt->pk) != MBEDTLS_PK_NONE)
-        rows.push_back({kRowNames[kRowPublicKey], zvitPublicKeyText(&cert)});
-
+    zvitDnGets(buf, sizeof buf, &crt->issuer);
+    add(kRowIssuer, buf, std::strlen(buf));
+    for (const RowName row : {kRowFrom, kRowTo}) {
+        text.assign(1, ' ');
+        appendCertTime(&text, certTimeUtc8(row == kRowFrom ? crt->valid_from : crt->valid_to));
+        add(row, text.data(), text.size());
+    }
+    zvitDnGets(buf, sizeof buf, &crt->subject);
+    add(kRowSubject, buf, std::strlen(buf));
+    if (mbedtls_pk_get_type(&crt->pk) != MBEDTLS_PK_NONE) {
+        text.clear();
+        zvitAppendPublicKeyText(&text, &cert);
+        add(kRowPublicKey, text.data(), text.size());
+    }
     zvitCertFree(&cert);
+    return ret == 0;
+}
+}  // namespace
+
+std::vector<CertRow> certificateRowTexts(const unsigned char* der, size_t len, bool* parsed)
+{
+    std::vector<CertRow> rows;
+    rows.reserve(8);
+    const bool ok = forEachCertRow(der, len, [&rows](RowName name, const char* text, size_t size) {
+        rows.push_back({kRowNames[name], std::string(text, size)});
+    });
+    if (parsed)
+        *parsed = ok;
     return rows;
 }
 
@@ -304,7 +327,7 @@ std::string certificateRowLines(const std::vector<CertRow>& rows)
 
 namespace {
 // Made once: the viewer asks for every name with every certificate it shows.
-QString rowNameText(const char* name)
+QString rowNameText(RowName name)
 {
     static const std::array<QString, kRowNameCount> texts = [] {
         std::array<QString, kRowNameCount> made;
@@ -312,10 +335,7 @@ QString rowNameText(const char* name)
             made[i] = QString::fromLatin1(kRowNames[i]);
         return made;
     }();
-    for (int i = 0; i < kRowNameCount; ++i)
-        if (name == kRowNames[i])
-            return texts[i];
-    return QString::fromLatin1(name);
+    return texts[name];
 }
 }  // namespace
 
@@ -327,16 +347,15 @@ QVector<QPair<QString, QString>> certificateTableRows(const _common_cert_info* r
     // certLen comes from the caller: never read past certData.
     size_t len = record->certLen < sizeof record->certData ? static_cast<size_t>(record->certLen)
                                                            : sizeof record->certData;
-    const std::vector<CertRow> rows = certificateRowTexts(record->certData, len);
-    table.reserve(static_cast<int>(rows.size()));
+    table.reserve(8);
     // The arguments cost more than the rest of a row: convert only when shown.
     const bool debug = QLoggingCategory::defaultCategory()->isDebugEnabled();
-    for (const CertRow& row : rows) {
-        table.append(qMakePair(rowNameText(row.name), QString::fromUtf8(row.value.data(), static_cast<int>(row.value.size()))));
+    forEachCertRow(record->certData, len, [&table, debug](RowName name, const char* text, size_t size) {
+        table.append(qMakePair(rowNameText(name), QString::fromUtf8(text, static_cast<int>(size))));
         if (debug) {
-            qDebug("%s", row.name);
-            qDebug("%s", row.value.c_str());
+            qDebug("%s", kRowNames[name]);
+            qDebug("%s", std::string(text, size).c_str());
         }
-    }
+    });
     return table;
 }

@@ -28,18 +28,23 @@ void zvitAppendWordHex(std::string* out, const mbedtls_mpi* value)
 std::string zvitPublicKeyText(const ZvitCert* cert)
 {
     std::string text;
+    zvitAppendPublicKeyText(&text, cert);
+    return text;
+}
+
+void zvitAppendPublicKeyText(std::string* text, const ZvitCert* cert)
+{
     const mbedtls_pk_context& pk = cert->crt.pk;
     // The layout follows the key itself: a certificate whose issuer signs with
     // another algorithm (ECDSA over an RSA key, RSASSA-PSS) still shows its key.
     if (mbedtls_pk_can_do(&pk, MBEDTLS_PK_RSA)) {
         const mbedtls_rsa_context* rsa = mbedtls_pk_rsa(pk);
-        text.reserve(2 * (mbedtls_mpi_size(&rsa->N) + 16));
-        zvitAppendWordHex(&text, &rsa->N);
-        zvitAppendWordHex(&text, &rsa->E);
+        text->reserve(text->size() + 2 * (mbedtls_mpi_size(&rsa->N) + 16));
+        zvitAppendWordHex(text, &rsa->N);
+        zvitAppendWordHex(text, &rsa->E);
     } else if (mbedtls_pk_can_do(&pk, MBEDTLS_PK_ECKEY)) {
         const mbedtls_ecp_keypair* key = mbedtls_pk_ec(pk);
-        zvitAppendWordHex(&text, &key->Q.X);
-        zvitAppendWordHex(&text, &key->Q.Y);
+        zvitAppendWordHex(text, &key->Q.X);
+        zvitAppendWordHex(text, &key->Q.Y);
     }
-    return text;
 }

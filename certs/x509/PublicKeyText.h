@@ -8,5 +8,7 @@
 
 // Empty when the certificate has no parsed key. Never cut, whatever the key size.
 std::string zvitPublicKeyText(const ZvitCert* cert);
+// The same text appended to out.
+void zvitAppendPublicKeyText(std::string* out, const ZvitCert* cert);
 // One integer in that form, appended to out.
 void zvitAppendWordHex(std::string* out, const mbedtls_mpi* value);
