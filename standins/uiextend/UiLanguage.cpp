@@ -1,9 +1,9 @@
 #include "UiLanguage.h"
 
 #include <QFile>
-#include <QFontDatabase>
 
 #include "IniFile.h"
+#include "common/ScriptFonts.h"
 #include "StandinRoot.h"
 #include "UiContext.h"
 
@@ -45,12 +45,7 @@ std::string codeFromIni(const std::string& folder)
 // Texts no installed font can draw would be boxes: English instead.
 std::string readableCode(const std::string& code)
 {
-    const QFontDatabase::WritingSystem system = code == "2052"   ? QFontDatabase::SimplifiedChinese
-                                                : code == "1028" ? QFontDatabase::TraditionalChinese
-                                                                 : QFontDatabase::Any;
-    if (system != QFontDatabase::Any && QFontDatabase().families(system).isEmpty())
-        return kFallbackCode;
-    return code;
+    return fontsDrawLanguage(QString::fromStdString(code)) ? code : kFallbackCode;
 }
 
 std::string ownFile(const std::string& code)
