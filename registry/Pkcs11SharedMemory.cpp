@@ -6,6 +6,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "common/ShareNames.h"
 #include "common/ZTLog.h"
@@ -15,10 +16,10 @@ void* g_pSharedMemory = nullptr;
 
 namespace {
 
-// The mapping given up by the last reattach. Readers that took the pointer
-// just before it moved may still be on it, so it is unmapped only at the
-// next reattach or detach.
-void* g_retiredMapping = nullptr;
+// The mappings given up by reattaches. A change wait holds its pointer for
+// seconds, across more than one daemon restart, so they are unmapped only
+// at detach: one segment per restart of the daemon.
+std::vector<void*> g_retiredMappings;
 // The name the open segment was found under. A restart is followed under
 // this name only: a CSPName changed since then also names another lock.
 char g_openedName[ZT_PATH_LEN] = {0};
@@ -66,9 +67,9 @@ DWORD mapSegment(int fd, void** mapping)
 
 void unmapRetired()
 {
-    if (g_retiredMapping)
-        munmap(g_retiredMapping, ZT_P11_SHM_SIZE);
-    g_retiredMapping = nullptr;
+    for (void* mapping : g_retiredMappings)
+        munmap(mapping, ZT_P11_SHM_SIZE);
+    g_retiredMappings.clear();
 }
 
 }  // namespace
@@ -161,8 +162,8 @@ DWORD ReattachToSharedMemory()
         close(fd);
         return rv;
     }
-    unmapRetired();
-    g_retiredMapping = __atomic_exchange_n(&g_pSharedMemory, p, __ATOMIC_ACQ_REL);
+    if (void* old = __atomic_exchange_n(&g_pSharedMemory, p, __ATOMIC_ACQ_REL))
+        g_retiredMappings.push_back(old);
     closeHandle();
     g_handleShm = fd;
     return 0;
