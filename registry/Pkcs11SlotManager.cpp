@@ -136,11 +136,11 @@ DWORD fillRegistry()
     clearSlotsLocked(reg);
     // The segment is new, but visible since it was created: a consumer that
     // registered in between (a manager started with the daemon) keeps its
-    // entry, or it would never hear of a key.
+    // entry, or it would never hear of a key. Nothing was marked yet, so the
+    // 0 it found there is no change: read as one, it is slot 0 "removed".
     for (ZTProcEntry& proc : reg->procs) {
-        if (proc.inUse == 1)
-            continue;
-        proc.inUse = 0;
+        if (proc.inUse != 1)
+            proc.inUse = 0;
         proc.slotmap = -1;
     }
     return 0;
@@ -479,7 +479,6 @@ BOOL16 SlotManagerRegisterProcess()
         }
     }
     int chosen = -1;
-    bool reclaimed = false;
     if (reuse >= 0) {
         chosen = reuse;
         printf("[GenAPI_RegisterProcess] reuse indx is %d\n", chosen);
@@ -497,7 +496,6 @@ BOOL16 SlotManagerRegisterProcess()
             fflush(stdout);
             return FALSE;
         }
-        reclaimed = true;
         ZTLog::WriteLog(ZT_LOG_STEP, "Pkcs11SlotManager", __LINE__,
                         "SlotManagerRegisterProcess() reclaims entry %d of ended process %lld", chosen,
                         static_cast<long long>(reg->procs[chosen].pid));
@@ -507,8 +505,9 @@ BOOL16 SlotManagerRegisterProcess()
     proc.inUse = 1;
     proc.pid = self;
     proc.registeredAt = static_cast<int64_t>(time(nullptr));
-    // A dead process's pending change is not this process's.
-    if (reclaimed)
+    // A new entry has nothing pending: neither a dead process's change nor
+    // the 0 of a segment the daemon has not filled yet.
+    if (reuse < 0)
         __atomic_store_n(&proc.slotmap, -1, __ATOMIC_RELEASE);
     g_MgrProcIndex = chosen;
     return TRUE;

@@ -221,6 +221,25 @@ TEST_F(RegistryTest, RejoiningKeepsTheRegistryWhileTheNameIsGoneOrHalfMade)
     shm_unlink(otherName.c_str());
 }
 
+TEST_F(RegistryTest, AConsumerJoiningBeforeTheDaemonFillsItsRegistryHasNothingPending)
+{
+    // A manager started with the daemon can find the segment made but still
+    // all zeros; a 0 left in its entry would read as slot 0 "removed".
+    int fd = shm_open(shmName().c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 57472), 0);
+    close(fd);
+    ASSERT_EQ(OpenSharedMemory(), 0u);
+    ASSERT_EQ(AttachToSharedMemeory(), 0u);
+    ASSERT_EQ(CreateWinProcLock(), 0u);
+    ASSERT_TRUE(SlotManagerRegisterProcess());
+    EXPECT_EQ(slotmapOf(g_MgrProcIndex), -1);
+    g_registryWaitStop = true;
+    int kind = -1, slot = -1;
+    EXPECT_EQ(SlotManagerGetSlotChanged(&kind, &slot, registryWaitStopped), 0u);
+    EXPECT_EQ(slot, 255);
+}
+
 TEST_F(RegistryTest, StopPredicateEndsTheWaitWithNothingCollected)
 {
     ASSERT_EQ(SlotManagerInitialize(), 0u);
