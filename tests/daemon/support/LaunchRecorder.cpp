@@ -3,6 +3,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <dirent.h>
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
@@ -30,12 +31,37 @@ std::vector<std::string> splitWords(const std::string& text)
     return out;
 }
 
+// Processes other than this one that carry `marker` in their environment.
+std::vector<pid_t> processesMarked(const std::string& marker)
+{
+    std::vector<pid_t> out;
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return out;
+    while (dirent* entry = readdir(proc)) {
+        const pid_t pid = static_cast<pid_t>(atoi(entry->d_name));
+        if (pid <= 0 || pid == getpid())
+            continue;
+        const std::string env = readFile("/proc/" + std::to_string(pid) + "/environ");
+        if (env.compare(0, marker.size() + 1, marker + '\0') == 0 ||
+            env.find('\0' + marker + '\0') != std::string::npos)
+            out.push_back(pid);
+    }
+    closedir(proc);
+    return out;
+}
+
+const char kMarkerName[] = "ZVIT_TEST_LAUNCH_LOG";
+
 }  // namespace
 
 LaunchRecorder::LaunchRecorder(const std::string& root, const std::string& workDir) : m_root(root), m_work(workDir)
 {
     mkdir(m_work.c_str(), 0700);
     mkdir((m_root + "bin").c_str(), 0755);
+    // Everything started from here on inherits the mark: the script records
+    // only its own recorder's callers, and the end finds what they left.
+    setenv(kMarkerName, m_work.c_str(), 1);
     const std::string script = m_root + "bin/runukey.sh";
     m_hadScript = access(script.c_str(), F_OK) == 0;
     if (m_hadScript)
@@ -54,6 +80,17 @@ LaunchRecorder::~LaunchRecorder()
 {
     for (int pid : managerPids())
         kill(static_cast<pid_t>(pid), SIGTERM);
+    // A detached launch outlives the daemon that made it: one still under way
+    // would run the next test's script and count as that test's manager.
+    const std::string marker = std::string(kMarkerName) + "=" + m_work;
+    for (int quietScans = 0, scans = 0; quietScans < 3 && scans < 250; ++scans) {
+        const std::vector<pid_t> left = processesMarked(marker);
+        quietScans = left.empty() ? quietScans + 1 : 0;
+        for (pid_t pid : left)
+            kill(pid, SIGKILL);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    unsetenv(kMarkerName);
     const std::string script = m_root + "bin/runukey.sh";
     if (m_hadScript)
         writeScript(script, m_savedScript);
@@ -69,6 +106,7 @@ void LaunchRecorder::setStartsManager(bool starts)
     // Records the time (ms) and the arguments, one call per line.
     writeScript(m_root + "bin/runukey.sh",
                 "#!/bin/sh\n"
+                "[ \"${" + std::string(kMarkerName) + ":-}\" = '" + m_work + "' ] || exit 0\n"
                 "echo \"$(date +%s%3N) $*\" >> '" + m_work + "/runukey.calls'\n" +
                     (starts ? "echo $$ >> '" + m_work + "/manager.pids'\nexec '" + managerPath() + "' infinity\n"
                             : std::string("exit 1\n")));
