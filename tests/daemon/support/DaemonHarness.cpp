@@ -10,6 +10,7 @@
 #include <semaphore.h>
 #include <stdexcept>
 #include <sys/mman.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
@@ -179,6 +180,9 @@ pid_t DaemonHarness::startProgram(const std::vector<std::string>& programArgv)
         }
         // Own process group, so the test's signals reach only the daemon.
         setpgid(0, 0);
+        // A test program killed on its timeout takes its daemons with it,
+        // instead of leaving them to publish into the next test's root.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
         std::vector<char*> cargv;
         for (std::string& a : argv)
             cargv.push_back(&a[0]);

@@ -31,20 +31,21 @@ std::vector<std::string> splitWords(const std::string& text)
     return out;
 }
 
-// Processes other than this one that carry `marker` in their environment.
-std::vector<pid_t> processesMarked(const std::string& marker)
+// Other processes whose /proc/PID/<file> (environ, cmdline) holds `entry`
+// as one of its 0-ended strings.
+std::vector<pid_t> processesWith(const char* file, const std::string& entry)
 {
     std::vector<pid_t> out;
     DIR* proc = opendir("/proc");
     if (!proc)
         return out;
-    while (dirent* entry = readdir(proc)) {
-        const pid_t pid = static_cast<pid_t>(atoi(entry->d_name));
+    const std::string whole = entry + '\0';
+    while (dirent* d = readdir(proc)) {
+        const pid_t pid = static_cast<pid_t>(atoi(d->d_name));
         if (pid <= 0 || pid == getpid())
             continue;
-        const std::string env = readFile("/proc/" + std::to_string(pid) + "/environ");
-        if (env.compare(0, marker.size() + 1, marker + '\0') == 0 ||
-            env.find('\0' + marker + '\0') != std::string::npos)
+        const std::string text = readFile("/proc/" + std::to_string(pid) + "/" + file);
+        if (text.compare(0, whole.size(), whole) == 0 || text.find('\0' + whole) != std::string::npos)
             out.push_back(pid);
     }
     closedir(proc);
@@ -62,15 +63,18 @@ LaunchRecorder::LaunchRecorder(const std::string& root, const std::string& workD
     // Everything started from here on inherits the mark: the script records
     // only its own recorder's callers, and the end finds what they left.
     setenv(kMarkerName, m_work.c_str(), 1);
-    const std::string script = m_root + "bin/runukey.sh";
-    m_hadScript = access(script.c_str(), F_OK) == 0;
-    if (m_hadScript)
-        m_savedScript = readFile(script);
-    // An installed manager steps aside for the stand-in, under a name that
-    // tells what it is should a test die before putting it back.
-    m_hadManager = access(managerPath().c_str(), F_OK) == 0;
-    if (m_hadManager)
-        rename(managerPath().c_str(), (managerPath() + ".moved-by-test").c_str());
+    // A recorder whose test program was killed left its stand-ins running
+    // and the installed files aside: end the one, put the others back.
+    for (pid_t pid : processesWith("cmdline", managerPath() + '\0' + "infinity"))
+        kill(pid, SIGKILL);
+    for (const std::string& path : {scriptPath(), managerPath()}) {
+        if (access(movedPath(path).c_str(), F_OK) == 0)
+            rename(movedPath(path).c_str(), path.c_str());
+    }
+    // The installed files step aside for the recorder's, under names that
+    // tell what they are should a test die before putting them back.
+    m_hadScript = rename(scriptPath().c_str(), movedPath(scriptPath()).c_str()) == 0;
+    m_hadManager = rename(managerPath().c_str(), movedPath(managerPath()).c_str()) == 0;
     writeFile(managerPath(), readFile("/bin/sleep"));
     chmod(managerPath().c_str(), 0755);
     setStartsManager(true);
@@ -84,27 +88,25 @@ LaunchRecorder::~LaunchRecorder()
     // would run the next test's script and count as that test's manager.
     const std::string marker = std::string(kMarkerName) + "=" + m_work;
     for (int quietScans = 0, scans = 0; quietScans < 3 && scans < 250; ++scans) {
-        const std::vector<pid_t> left = processesMarked(marker);
+        const std::vector<pid_t> left = processesWith("environ", marker);
         quietScans = left.empty() ? quietScans + 1 : 0;
         for (pid_t pid : left)
             kill(pid, SIGKILL);
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     unsetenv(kMarkerName);
-    const std::string script = m_root + "bin/runukey.sh";
-    if (m_hadScript)
-        writeScript(script, m_savedScript);
-    else
-        unlink(script.c_str());
+    unlink(scriptPath().c_str());
     unlink(managerPath().c_str());
+    if (m_hadScript)
+        rename(movedPath(scriptPath()).c_str(), scriptPath().c_str());
     if (m_hadManager)
-        rename((managerPath() + ".moved-by-test").c_str(), managerPath().c_str());
+        rename(movedPath(managerPath()).c_str(), managerPath().c_str());
 }
 
 void LaunchRecorder::setStartsManager(bool starts)
 {
     // Records the time (ms) and the arguments, one call per line.
-    writeScript(m_root + "bin/runukey.sh",
+    writeScript(scriptPath(),
                 "#!/bin/sh\n"
                 "[ \"${" + std::string(kMarkerName) + ":-}\" = '" + m_work + "' ] || exit 0\n"
                 "echo \"$(date +%s%3N) $*\" >> '" + m_work + "/runukey.calls'\n" +

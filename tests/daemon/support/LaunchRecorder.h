@@ -31,9 +31,10 @@ public:
 
 private:
     std::vector<int> managerPids() const;
+    std::string scriptPath() const { return m_root + "bin/runukey.sh"; }
+    static std::string movedPath(const std::string& path) { return path + ".moved-by-test"; }
 
     std::string m_root, m_work;
-    std::string m_savedScript;
     bool m_hadScript = false;
     bool m_hadManager = false;
 };
