@@ -327,7 +327,7 @@ std::string certificateRowLines(const std::vector<CertRow>& rows)
 
 namespace {
 // Made once: the viewer asks for every name with every certificate it shows.
-QString rowNameText(RowName name)
+const QString& rowNameText(RowName name)
 {
     static const std::array<QString, kRowNameCount> texts = [] {
         std::array<QString, kRowNameCount> made;
@@ -351,7 +351,12 @@ QVector<QPair<QString, QString>> certificateTableRows(const _common_cert_info* r
     // The arguments cost more than the rest of a row: convert only when shown.
     const bool debug = QLoggingCategory::defaultCategory()->isDebugEnabled();
     forEachCertRow(record->certData, len, [&table, debug](RowName name, const char* text, size_t size) {
-        table.append(qMakePair(rowNameText(name), QString::fromUtf8(text, static_cast<int>(size))));
+        // Filled in place: every copy of a pair of Qt strings is an atomic
+        // count up and down, which cost more than the row's own text.
+        table.append(QPair<QString, QString>());
+        QPair<QString, QString>& row = table.last();
+        row.first = rowNameText(name);
+        row.second = QString::fromUtf8(text, static_cast<int>(size));
         if (debug) {
             qDebug("%s", kRowNames[name]);
             qDebug("%s", std::string(text, size).c_str());
