@@ -1,8 +1,8 @@
 #!/usr/bin/python3
 """Runs the benchmarks listed in <build>/bench/manifest.txt and prints one table.
 
-Google Benchmark programs: each benchmark's real time and its ratio to the
-program's floor (a benchmark whose name contains "Floor"; with several floors
+Google Benchmark programs: each benchmark's real time (the fastest of ten
+repetitions run in random order) and its ratio to the program's floor (a benchmark whose name contains "Floor"; with several floors
 the one with the same part after the first "/"). Their JSON is read from a
 file of its own, never from standard output: the programs under test and the
 tools they start print there too.
@@ -23,6 +23,9 @@ import tempfile
 import threading
 
 TIMEOUT = 4 * 3600
+# Repeated in random order, so a busy spell of the machine does not fall on
+# a floor or on what is divided by it alone; the table shows the fastest run.
+TABLE_GBENCH_ARGS = ["--benchmark_repetitions=10", "--benchmark_enable_random_interleaving=true"]
 
 
 def failed_row(path, out):
@@ -42,7 +45,16 @@ def run_gbench(path, args=()):
                 data = json.load(f)
         except (OSError, ValueError) as e:
             return [(os.path.basename(path), "failed", "", "", "no JSON result: %s" % e)]
-    rows = [b for b in data.get("benchmarks", []) if b.get("run_type", "iteration") == "iteration"]
+    # The fastest repetition of each: a shared machine only ever adds time.
+    fastest = {}
+    for b in data.get("benchmarks", []):
+        if b.get("run_type", "iteration") != "iteration":
+            continue
+        kept = fastest.get(b["name"])
+        if kept is None or (not b.get("error_occurred") and b["real_time"] < kept["real_time"]):
+            fastest[b["name"]] = b
+    # In the program's own order, whatever order the repetitions ran in.
+    rows = sorted(fastest.values(), key=lambda b: (b.get("family_index", 0), b.get("per_family_instance_index", 0)))
     floors = [b for b in rows if "floor" in b["name"].lower() and not b.get("error_occurred")]
 
     def floor_for(name):
@@ -154,7 +166,7 @@ def main():
         path = os.path.join(build, "bin", name)
         print("-- %s" % name)
         sys.stdout.flush()
-        ok = print_rows(run_one(kind, path, [])) and ok
+        ok = print_rows(run_one(kind, path, TABLE_GBENCH_ARGS if kind == "gbench" else [])) and ok
     return 0 if ok else 1
 
 
