@@ -2,8 +2,9 @@
 """Runs the benchmarks listed in <build>/bench/manifest.txt and prints one table.
 
 Google Benchmark programs: each benchmark's real time (the fastest of ten
-repetitions run in random order) and its ratio to the program's floor (a benchmark whose name contains "Floor"; with several floors
-the one with the same part after the first "/"). Their JSON is read from a
+repetitions run in random order) and its ratio to the program's floor (a
+benchmark whose name contains "Floor"; with several floors the one with the
+same part after the first "/"). Their JSON is read from a
 file of its own, never from standard output: the programs under test and the
 tools they start print there too.
 Other bench programs print "RESULT <name> <value> <unit> [floor <v>] [target <text>]";

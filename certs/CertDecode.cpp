@@ -351,8 +351,8 @@ QVector<QPair<QString, QString>> certificateTableRows(const _common_cert_info* r
     // The arguments cost more than the rest of a row: convert only when shown.
     const bool debug = QLoggingCategory::defaultCategory()->isDebugEnabled();
     forEachCertRow(record->certData, len, [&table, debug](RowName name, const char* text, size_t size) {
-        // Filled in place: every copy of a pair of Qt strings is an atomic
-        // count up and down, which cost more than the row's own text.
+        // Filled in place: each copy of a pair of Qt strings counts both up
+        // and down atomically, a cost this table pays eight times per view.
         table.append(QPair<QString, QString>());
         QPair<QString, QString>& row = table.last();
         row.first = rowNameText(name);
