@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "ChildProcess.h"
+#include "common/ProcessScan.h"
 #include "TestRoot.h"
 
 namespace {
@@ -31,21 +32,20 @@ std::vector<std::string> splitWords(const std::string& text)
     return out;
 }
 
-// Other processes whose /proc/PID/<file> (environ, cmdline) holds `entry`
-// as one of its 0-ended strings.
-std::vector<pid_t> processesWith(const char* file, const std::string& entry)
+// Other processes that carry `marker` (NAME=value) in their environment.
+std::vector<pid_t> processesMarked(const std::string& marker)
 {
     std::vector<pid_t> out;
     DIR* proc = opendir("/proc");
     if (!proc)
         return out;
-    const std::string whole = entry + '\0';
+    const std::string whole = marker + '\0';
     while (dirent* d = readdir(proc)) {
         const pid_t pid = static_cast<pid_t>(atoi(d->d_name));
         if (pid <= 0 || pid == getpid())
             continue;
-        const std::string text = readFile("/proc/" + std::to_string(pid) + "/" + file);
-        if (text.compare(0, whole.size(), whole) == 0 || text.find('\0' + whole) != std::string::npos)
+        const std::string env = readFile("/proc/" + std::to_string(pid) + "/environ");
+        if (env.compare(0, whole.size(), whole) == 0 || env.find('\0' + whole) != std::string::npos)
             out.push_back(pid);
     }
     closedir(proc);
@@ -64,9 +64,10 @@ LaunchRecorder::LaunchRecorder(const std::string& root, const std::string& workD
     // only its own recorder's callers, and the end finds what they left.
     setenv(kMarkerName, m_work.c_str(), 1);
     // A recorder whose test program was killed left its stand-ins running
-    // and the installed files aside: end the one, put the others back.
-    for (pid_t pid : processesWith("cmdline", managerPath() + '\0' + "infinity"))
-        kill(pid, SIGKILL);
+    // and the installed files aside. Whatever runs the manager's file now
+    // would count as this test's manager: end it, then put the files back.
+    for (const RunningProcess& left : processesRunningProgram(managerPath(), geteuid()))
+        kill(left.pid, SIGKILL);
     for (const std::string& path : {scriptPath(), managerPath()}) {
         if (access(movedPath(path).c_str(), F_OK) == 0)
             rename(movedPath(path).c_str(), path.c_str());
@@ -88,7 +89,7 @@ LaunchRecorder::~LaunchRecorder()
     // would run the next test's script and count as that test's manager.
     const std::string marker = std::string(kMarkerName) + "=" + m_work;
     for (int quietScans = 0, scans = 0; quietScans < 3 && scans < 250; ++scans) {
-        const std::vector<pid_t> left = processesWith("environ", marker);
+        const std::vector<pid_t> left = processesMarked(marker);
         quietScans = left.empty() ? quietScans + 1 : 0;
         for (pid_t pid : left)
             kill(pid, SIGKILL);
